@@ -1,0 +1,56 @@
+# The IA-32 build: the module sources compiled for i686 and linked by lld-link into a PE32
+# boot-service driver, then converted to the TE image and checked.
+#
+# Outputs (in the build tree):
+#   image/oemcom.efi   the PE32 image as linked
+#   image/oemcom.te    the TE image the firmware dispatches
+
+find_program(IA32_CLANG NAMES clang++-14 clang++ REQUIRED)
+find_program(IA32_LLD_LINK NAMES lld-link-14 lld-link REQUIRED)
+
+set(IA32_DIR ${CMAKE_BINARY_DIR}/image)
+set(OEMCOM_PE ${IA32_DIR}/oemcom.efi)
+set(OEMCOM_TE ${IA32_DIR}/oemcom.te)
+
+set(IA32_OPT -O2 CACHE STRING "Optimisation flags of the IA-32 image")
+# No library calls of any kind: the link below has no library to resolve them from.
+set(IA32_CXX_FLAGS
+  --target=i686-unknown-windows-msvc -std=c++17 ${IA32_OPT}
+  -ffreestanding -fno-builtin -nostdlibinc -isystem ${CMAKE_SOURCE_DIR}/include/freestanding
+  -fno-exceptions -fno-rtti -fno-stack-protector -mno-sse -mno-mmx
+  -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include)
+set(IA32_LINK_FLAGS
+  /nodefaultlib /entry:OemInitComEntry /subsystem:efi_boot_service_driver /fixed:no
+  /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32 /Brepro)
+
+set(IA32_OBJECTS)
+foreach(Source ${MODULE_SOURCES} entry/port_io_ia32.cpp)
+  get_filename_component(Name ${Source} NAME_WE)
+  set(Object ${IA32_DIR}/obj/${Name}.obj)
+  add_custom_command(OUTPUT ${Object}
+    COMMAND ${IA32_CLANG} ${IA32_CXX_FLAGS} -MD -MF ${Object}.d
+            -c ${CMAKE_SOURCE_DIR}/${Source} -o ${Object}
+    DEPENDS ${CMAKE_SOURCE_DIR}/${Source}
+    DEPFILE ${Object}.d
+    COMMENT "IA-32 ${Source}"
+    VERBATIM)
+  list(APPEND IA32_OBJECTS ${Object})
+endforeach()
+
+add_custom_command(OUTPUT ${OEMCOM_PE}
+  COMMAND ${IA32_LLD_LINK} ${IA32_LINK_FLAGS} /out:${OEMCOM_PE} ${IA32_OBJECTS}
+  DEPENDS ${IA32_OBJECTS}
+  COMMENT "lld-link oemcom.efi"
+  VERBATIM)
+
+if(TARGET te-tool)
+  add_custom_command(OUTPUT ${OEMCOM_TE}
+    COMMAND te-tool convert ${OEMCOM_PE} ${OEMCOM_TE}
+    COMMAND te-tool check ${OEMCOM_TE}
+    DEPENDS ${OEMCOM_PE} te-tool
+    COMMENT "TE image oemcom.te"
+    VERBATIM)
+  add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
+else()
+  add_custom_target(image ALL DEPENDS ${OEMCOM_PE})
+endif()

@@ -1,0 +1,180 @@
+// The bounded format engine: directive grammar, argument walk and capacity rule.
+#include "format.h"
+#include "status_name.h"
+#include "value_text.h"
+
+namespace {
+
+// Write position and remaining capacity; the last unit is the terminator's.
+struct Output {
+  char *Position;
+  uint32_t Remaining;
+};
+
+// Appends one character; false, without writing, once only the terminator's unit is left.
+bool Put(Output *Out, char Character) {
+  if (Out->Remaining <= 1) {
+    return false;
+  }
+  *Out->Position++ = Character;
+  --Out->Remaining;
+  return true;
+}
+
+void PutText(Output *Out, const char *Text) {
+  while (*Text != '\0' && Put(Out, *Text)) {
+    ++Text;
+  }
+}
+
+// Takes over the count of a nested FormatText call made at the write position.
+void Advance(Output *Out, int32_t Count) {
+  Out->Position += Count;
+  Out->Remaining -= static_cast<uint32_t>(Count);
+}
+
+const char NULL_TEXT[] = "(null)";
+
+// Pads the digit text on the left up to Width characters, sign included. A negative width
+// pads nothing.
+void PutInteger(Output *Out, uint64_t Value, char Conversion, char Pad, int32_t Width, bool Is64) {
+  char Digits[VALUE_TEXT_SIZE];
+  ValueToText(Value, Conversion == 'd' || Conversion == 'i' ? 10 : 16, Is64, Digits);
+  if (Conversion == 'X' || Conversion == 'p') {
+    AsciiUpcase(Digits);
+  }
+  int32_t Length = 0;
+  while (Digits[Length] != '\0') {
+    ++Length;
+  }
+  for (; Length < Width; ++Length) {
+    if (!Put(Out, Pad)) {
+      return;
+    }
+  }
+  PutText(Out, Digits);
+}
+
+void PutStatus(Output *Out, EFI_STATUS Status) {
+  const char *Name = StatusToName(Status);
+  Advance(Out, Name != nullptr ? FormatText(Out->Position, Out->Remaining, "%s", Name)
+                               : FormatText(Out->Position, Out->Remaining, "%s(%X)",
+                                            "Status Code", Status));
+}
+
+void PutGuid(Output *Out, const EFI_GUID *Guid, bool Upper) {
+  if (Guid == nullptr) {
+    PutText(Out, NULL_TEXT);
+    return;
+  }
+  const uint8_t *Node = Guid->Data4;
+  const int32_t Count = FormatText(
+      Out->Position, Out->Remaining, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+      Guid->Data1, uint32_t{Guid->Data2}, uint32_t{Guid->Data3}, uint32_t{Node[0]},
+      uint32_t{Node[1]}, uint32_t{Node[2]}, uint32_t{Node[3]}, uint32_t{Node[4]},
+      uint32_t{Node[5]}, uint32_t{Node[6]}, uint32_t{Node[7]});
+  if (Upper) {
+    AsciiUpcase(Out->Position);
+  }
+  Advance(Out, Count);
+}
+
+} // namespace
+
+int32_t FormatTextV(char *Buffer, uint32_t Capacity, const char *Format, va_list Arguments) {
+  if (Buffer == nullptr || Format == nullptr) {
+    return -1;
+  }
+  if (Capacity == 0) {
+    return 0;
+  }
+  Output Out = {Buffer, Capacity};
+  while (*Format != '\0' && Out.Remaining > 1) {
+    if (*Format != '%' || Format[1] == '%') {
+      Put(&Out, *Format);
+      Format += *Format == '%' ? 2 : 1;
+      continue;
+    }
+    const char *Scan = Format + 1;
+    char Pad = ' ';
+    if (*Scan == '0') {
+      Pad = '0';
+      ++Scan;
+    }
+    int32_t Width;
+    if (*Scan == '*') {
+      Width = static_cast<int32_t>(va_arg(Arguments, uint32_t));
+      ++Scan;
+    } else {
+      Width = ParseWidth(Scan, &Scan);
+    }
+    bool Is64 = false;
+    char Conversion = *Scan;
+    if (Conversion == 'l') {
+      Is64 = true;
+      Conversion = *++Scan;
+      if (Conversion != 'd' && Conversion != 'i' && Conversion != 'x' && Conversion != 'X' &&
+          Conversion != 'p') {
+        Format = Scan;
+        continue;
+      }
+    }
+    switch (Conversion) {
+    case 's':
+    case 'a': {
+      const char *Text = va_arg(Arguments, const char *);
+      PutText(&Out, Text != nullptr ? Text : NULL_TEXT);
+      break;
+    }
+    case 'S': {
+      const char16_t *Text = va_arg(Arguments, const char16_t *);
+      if (Text == nullptr) {
+        PutText(&Out, NULL_TEXT);
+        break;
+      }
+      // Each unit's low byte, whatever it is.
+      while (*Text != 0 && Put(&Out, static_cast<char>(*Text))) {
+        ++Text;
+      }
+      break;
+    }
+    case 'c':
+      Put(&Out, static_cast<char>(va_arg(Arguments, uint32_t)));
+      break;
+    case 'g':
+    case 'G':
+      PutGuid(&Out, va_arg(Arguments, const EFI_GUID *), Conversion == 'G');
+      break;
+    case 'r':
+      PutStatus(&Out, va_arg(Arguments, EFI_STATUS));
+      break;
+    case 'd':
+    case 'i':
+    case 'x':
+    case 'X':
+    case 'p': {
+      // Without 'l': one 32-bit slot, sign-extended.
+      const uint64_t Value = Is64 ? va_arg(Arguments, uint64_t)
+                                  : static_cast<uint64_t>(static_cast<int64_t>(
+                                        static_cast<int32_t>(va_arg(Arguments, uint32_t))));
+      PutInteger(&Out, Value, Conversion, Pad, Width, Is64);
+      break;
+    }
+    default:
+      // Dropped: what the directive consumed stays consumed; this character is read again.
+      Format = Scan;
+      continue;
+    }
+    Format = Scan + 1;
+  }
+  *Out.Position = '\0';
+  return static_cast<int32_t>(Out.Position - Buffer);
+}
+
+int32_t FormatText(char *Buffer, uint32_t Capacity, const char *Format, ...) {
+  va_list Arguments;
+  va_start(Arguments, Format);
+  const int32_t Count = FormatTextV(Buffer, Capacity, Format, Arguments);
+  va_end(Arguments);
+  return Count;
+}

@@ -1,0 +1,95 @@
+// Plain text, strings, characters, '%%', dropped directives, widths and the capacity rule.
+#include <cstring>
+
+#include "efi_types.h"
+#include "format_check.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(FormatText, PlainTextAndPercent) {
+  CheckAllCapacities({
+      FORMAT_CASE("abc\n", "abc\n"),
+      FORMAT_CASE("abcdef", "abcdef"),
+      FORMAT_CASE("", ""),
+      FORMAT_CASE("%", "%%"),
+      FORMAT_CASE("100% sure", "100%% sure"),
+      FORMAT_CASE("%%", "%%%%"),
+  });
+}
+
+TEST(FormatText, Strings) {
+  CheckAllCapacities({
+      FORMAT_CASE("hello", "%s", "hello"),
+      FORMAT_CASE("[hello]", "[%a]", "hello"),
+      FORMAT_CASE("", "%s", ""),
+      FORMAT_CASE("ab", "%*s", 6, "ab"),
+      FORMAT_CASE("ab", "%05s", "ab"),
+      FORMAT_CASE("Hi", "%S", u"Hi"),
+      FORMAT_CASE("A\xC4z", "%S", u"\u0141\u01C4z"), // low byte of each unit
+      FORMAT_CASE("x-y", "%s-%s", "x", "y"),
+  });
+}
+
+TEST(FormatText, Characters) {
+  CheckAllCapacities({
+      FORMAT_CASE("ABC", "%c%c%c", 'A', 'B', 'C'),
+      FORMAT_CASE("[\0]"s, "[%c]", 0),
+      FORMAT_CASE("A", "%c", 0x141), // only the low byte
+      FORMAT_CASE("x", "%5c", 'x'),
+  });
+}
+
+TEST(FormatText, DroppedDirectivesAreRescanned) {
+  CheckAllCapacities({
+      FORMAT_CASE("", "%"),
+      FORMAT_CASE("ab", "ab%"),
+      FORMAT_CASE("q", "%q"),
+      FORMAT_CASE("u", "%u", 99),
+      FORMAT_CASE("u7", "%lu%d", 7),
+      FORMAT_CASE("s7", "%ls%d", 7),
+      FORMAT_CASE("ld", "%lld"),
+      FORMAT_CASE("hd", "%hd"),
+      FORMAT_CASE(".2s", "%.2s"),
+      FORMAT_CASE("#x", "%#x"),
+      FORMAT_CASE("D", "%D"),
+      FORMAT_CASE("IACRP", "%I%A%C%R%P"),
+      FORMAT_CASE("ab", "%5%s", "ab"),
+      FORMAT_CASE("qab", "%*q%s", 9, "ab"),
+      FORMAT_CASE("-5d", "%+-5d", 1), // "+-" stops at '-': width 0, '-' dropped, no argument
+  });
+}
+
+TEST(FormatText, NullArgumentsPrintNull) {
+  CheckAllCapacities({
+      FORMAT_CASE("(null)", "%s", static_cast<const char *>(nullptr)),
+      FORMAT_CASE("(null)|7", "%a|%d", static_cast<const char *>(nullptr), 7),
+      FORMAT_CASE("(null)|7", "%S|%d", static_cast<const char16_t *>(nullptr), 7),
+  });
+}
+
+TEST(FormatText, NullBufferOrFormatWritesNothing) {
+  char Buffer[8];
+  std::memset(Buffer, SENTINEL, sizeof Buffer);
+  EXPECT_EQ(FormatText(nullptr, 8, "abc"), -1);
+  EXPECT_EQ(FormatText(Buffer, 8, nullptr), -1);
+  EXPECT_EQ(FormatText(nullptr, 0, nullptr), -1);
+  for (const char Byte : Buffer) {
+    EXPECT_EQ(Byte, SENTINEL);
+  }
+}
+
+// A long rich line exercises every directive kind together at every capacity.
+TEST(FormatText, RichLineAtEveryCapacity) {
+  static const EFI_GUID Guid = {0x3d2c1b0a, 0x5f4e, 0x7b6a, {0x8c, 0x9d, 0xae, 0xbf, 0xc0, 0xd1, 0xe2, 0xf3}};
+  CheckAllCapacities({
+      FORMAT_CASE("img 'boot' at 0000BEEF: -12 EFI_NOT_FOUND {3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3} OK",
+                  "img '%S' at %08X: %d %r {%g} %c%c", u"boot", 0xBEEFu, -12, 0x8000000Eu, &Guid,
+                  'O', 'K'),
+      FORMAT_CASE("   42|ffffffffffffffff|Status Code(5)|3D2C1B0A-5F4E-7B6A-8C9D-AEBFC0D1E2F3",
+                  "%5d|%lx|%r|%G", 42, ~0ull, 5u, &Guid),
+  });
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+// SerialWriteString's line-end rule and polling, and what DebugPrint hands it.
+#include <string>
+
+#include "port_io_fake.h"
+#include "serial.h"
+#include "trace_check.h"
+
+namespace {
+
+struct WriteCase {
+  std::string Text;
+  std::string Wire;
+};
+
+TEST(SerialWriteString, LineEndsAndOnePollPerByte) {
+  const WriteCase Cases[] = {
+      {"", ""},
+      {"A", "A"},
+      {"\n", "\r\n"},
+      {"\n\n", "\r\n\r\n"},
+      {"\r\n", "\r\r\n"},
+      {"\r", "\r"},
+      {"ab\ncd\n", "ab\r\ncd\r\n"},
+      {"\x7F\xFF\t", "\x7F\xFF\t"},
+  };
+  for (const uint32_t Busy : {0u, 1u, 4u}) {
+    for (const WriteCase &Case : Cases) {
+      SCOPED_TRACE(testing::Message() << VisibleText(Case.Text) << " busy " << Busy);
+      PlatformModel Model({0xFF, Busy});
+      {
+        ScopedPlatform Attach(Model);
+        SerialWriteString(Case.Text.c_str());
+      }
+      ExpectTrace(Model, TransmitScript(Case.Wire, Busy));
+      EXPECT_EQ(Model.Line(), Case.Wire);
+    }
+  }
+}
+
+TEST(SerialWriteString, NullTouchesNoPort) {
+  PlatformModel Model;
+  ScopedPlatform Attach(Model);
+  SerialWriteString(nullptr);
+  EXPECT_TRUE(Model.Trace().empty());
+}
+
+// No timeout: a long-busy UART is polled until THRE shows, and THR stays untouched meanwhile.
+TEST(SerialWriteString, PollsWithoutLimitWhileBusy) {
+  constexpr uint32_t Polls = 100000;
+  PlatformModel Model;
+  Model.ScriptLsr(std::vector<uint8_t>(Polls, 0x9F)); // every bit but THRE
+  {
+    ScopedPlatform Attach(Model);
+    SerialWriteString("Z");
+  }
+  ASSERT_EQ(Model.Trace().size(), Polls + 2);
+  for (uint32_t Index = 0; Index <= Polls; ++Index) {
+    ASSERT_FALSE(Model.Trace()[Index].IsWrite);
+  }
+  EXPECT_EQ(Model.Line(), "Z");
+  EXPECT_TRUE(Model.Faults().empty());
+}
+
+struct PrintCase {
+  const char *Name;
+  void (*Print)();
+  std::string Wire;
+};
+
+std::string LongWire() {
+  // The first 2047 characters of 60 lines of 49 'x' and a line feed: 40 whole lines, then 47
+  // 'x'. Each line feed gains its CR.
+  std::string Wire;
+  for (int Line = 0; Line < 40; ++Line) {
+    Wire += std::string(49, 'x') + "\r\n";
+  }
+  return Wire + std::string(47, 'x');
+}
+
+TEST(DebugPrint, FormatsThenSends) {
+  static const std::string Long = [] {
+    std::string Text;
+    for (int Line = 0; Line < 60; ++Line) {
+      Text += std::string(49, 'x') + "\n";
+    }
+    return Text;
+  }();
+  const PrintCase Cases[] = {
+      {"banner", [] { DebugPrint("\nOEM_Init_COM OK\n"); }, "\r\nOEM_Init_COM OK\r\n"},
+      {"arguments", [] { DebugPrint("%a=%d%c", "n", -3, '\n'); }, "n=-3\r\n"},
+      {"NUL from %c ends the line", [] { DebugPrint("[%c]", 0); }, "["},
+      {"null format", [] { DebugPrint(nullptr); }, ""},
+      {"cut at 2047", [] { DebugPrint("%s", Long.c_str()); }, LongWire()},
+  };
+  for (const PrintCase &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    PlatformModel Model;
+    {
+      ScopedPlatform Attach(Model);
+      Case.Print();
+    }
+    ExpectTrace(Model, TransmitScript(Case.Wire, 0));
+  }
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the runs need, when any is missing.
+# Usage: tools/deps.sh [package...]   (default: everything the test command needs)
+set -euo pipefail
+
+packages=("$@")
+if [ ${#packages[@]} -eq 0 ]; then
+  packages=(clang clang-14 lld cmake ninja-build libgtest-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+command="apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing Debian packages: ${missing[*]}" >&2
+  echo "install them as root with: $command" >&2
+  exit 1
+fi
+echo "installing: ${missing[*]}" >&2
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
