@@ -54,3 +54,16 @@ if(TARGET te-tool)
 else()
   add_custom_target(image ALL DEPENDS ${OEMCOM_PE})
 endif()
+
+# The link refuses every support routine the compiler may call.
+foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)
+  string(REPLACE ":" ";" Pair ${Case})
+  list(GET Pair 0 Probe)
+  list(GET Pair 1 Expect)
+  add_test(NAME image.link_refuses.${Probe}
+    COMMAND ${CMAKE_COMMAND} -DPROBE=${Probe} -DEXPECT=${Expect} -DCLANG=${IA32_CLANG}
+      -DLLD_LINK=${IA32_LLD_LINK} -DSOURCE=${CMAKE_SOURCE_DIR}/tests/link/helper_probe.cpp
+      -DWORK=${IA32_DIR}/link-probes "-DCXX_FLAGS=${IA32_CXX_FLAGS}"
+      "-DLINK_FLAGS=${IA32_LINK_FLAGS}" "-DOBJECTS=${IA32_OBJECTS}"
+      -P ${CMAKE_SOURCE_DIR}/cmake/check_link_refuses.cmake)
+endforeach()
