@@ -21,9 +21,22 @@ bool Put(Output *Out, char Character) {
   return true;
 }
 
-void PutText(Output *Out, const char *Text) {
-  while (*Text != '\0' && Put(Out, *Text)) {
-    ++Text;
+const char NULL_TEXT[] = "(null)";
+
+// Copies an 8-bit string, or the low byte of each unit of a 16-bit one, up to its zero
+// terminator or the capacity. A null string prints as "(null)".
+void PutText(Output *Out, const void *Text, bool Wide) {
+  const char *Units = static_cast<const char *>(Text);
+  if (Units == nullptr) {
+    Units = NULL_TEXT;
+    Wide = false;
+  }
+  for (;; Units += Wide ? 2 : 1) {
+    const uint32_t Unit = Wide ? uint32_t{*reinterpret_cast<const char16_t *>(Units)}
+                               : uint32_t{static_cast<unsigned char>(*Units)};
+    if (Unit == 0 || !Put(Out, static_cast<char>(Unit))) {
+      return;
+    }
   }
 }
 
@@ -32,8 +45,6 @@ void Advance(Output *Out, int32_t Count) {
   Out->Position += Count;
   Out->Remaining -= static_cast<uint32_t>(Count);
 }
-
-const char NULL_TEXT[] = "(null)";
 
 // Pads the digit text on the left up to Width characters, sign included. A negative width
 // pads nothing.
@@ -52,19 +63,19 @@ void PutInteger(Output *Out, uint64_t Value, char Conversion, char Pad, int32_t 
       return;
     }
   }
-  PutText(Out, Digits);
+  PutText(Out, Digits, false);
 }
 
 void PutStatus(Output *Out, EFI_STATUS Status) {
   const char *Name = StatusToName(Status);
-  Advance(Out, Name != nullptr ? FormatText(Out->Position, Out->Remaining, "%s", Name)
-                               : FormatText(Out->Position, Out->Remaining, "%s(%X)",
-                                            "Status Code", Status));
+  // One nested call for both forms: "%s" leaves the status argument unread.
+  Advance(Out, FormatText(Out->Position, Out->Remaining, Name != nullptr ? "%s" : "%s(%X)",
+                          Name != nullptr ? Name : "Status Code", Status));
 }
 
 void PutGuid(Output *Out, const EFI_GUID *Guid, bool Upper) {
   if (Guid == nullptr) {
-    PutText(Out, NULL_TEXT);
+    PutText(Out, nullptr, false);
     return;
   }
   const uint8_t *Node = Guid->Data4;
@@ -121,23 +132,14 @@ int32_t FormatTextV(char *Buffer, uint32_t Capacity, const char *Format, va_list
     }
     switch (Conversion) {
     case 's':
-    case 'a': {
-      const char *Text = va_arg(Arguments, const char *);
-      PutText(&Out, Text != nullptr ? Text : NULL_TEXT);
-      break;
-    }
-    case 'S': {
-      const char16_t *Text = va_arg(Arguments, const char16_t *);
-      if (Text == nullptr) {
-        PutText(&Out, NULL_TEXT);
-        break;
-      }
-      // Each unit's low byte, whatever it is.
-      while (*Text != 0 && Put(&Out, static_cast<char>(*Text))) {
-        ++Text;
+    case 'a':
+    case 'S':
+      if (Conversion == 'S') {
+        PutText(&Out, va_arg(Arguments, const char16_t *), true);
+      } else {
+        PutText(&Out, va_arg(Arguments, const char *), false);
       }
       break;
-    }
     case 'c':
       Put(&Out, static_cast<char>(va_arg(Arguments, uint32_t)));
       break;
