@@ -1,5 +1,6 @@
 # Compiles tests/link/helper_probe.cpp with -DPROBE_<PROBE> using the image's compile options,
-# links it with the module's objects and the image's link options, and checks the outcome:
+# links it with the module's objects and the image's link options, keeping Probe as a root so
+# that whole-program optimisation cannot drop it, and checks the outcome:
 # EXPECT is the support routine whose absence must fail the link, or "none" for success.
 # Invoked by CTest: cmake -DPROBE=... -DEXPECT=... -DCLANG=... -DLLD_LINK=... -DSOURCE=...
 #   -DWORK=... "-DCXX_FLAGS=..." "-DLINK_FLAGS=..." "-DOBJECTS=..." -P check_link_refuses.cmake
@@ -10,7 +11,7 @@ execute_process(COMMAND ${CLANG} ${CXX_FLAGS} -DPROBE_${PROBE} -c ${SOURCE} -o $
 if(NOT CompileResult EQUAL 0)
   message(FATAL_ERROR "probe ${PROBE} did not compile:\n${CompileOutput}")
 endif()
-execute_process(COMMAND ${LLD_LINK} ${LINK_FLAGS} /out:${WORK}/probe_${PROBE}.efi ${OBJECTS}
+execute_process(COMMAND ${LLD_LINK} ${LINK_FLAGS} /include:_Probe /out:${WORK}/probe_${PROBE}.efi ${OBJECTS}
                         ${Object}
   RESULT_VARIABLE LinkResult OUTPUT_VARIABLE LinkOutput ERROR_VARIABLE LinkOutput)
 if(EXPECT STREQUAL "none")

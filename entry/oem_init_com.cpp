@@ -6,12 +6,12 @@
 #include "serial.h"
 
 const uint8_t SioInitTable[12] = {
-    SIO_LDN,         SIO_LDN_SERIAL,    // select LDN 3
-    SIO_CHIP_REG_29, 0x1C,              // chip-level configuration
-    SIO_BASE_HIGH,   SERIAL_BASE >> 8,  // base 0x0240, high byte
+    SIO_LDN,         SIO_LDN_SERIAL,     // select LDN 3
+    SIO_CHIP_REG_29, 0x1C,               // chip-level configuration
+    SIO_BASE_HIGH,   SERIAL_BASE >> 8,   // base 0x0240, high byte
     SIO_BASE_LOW,    SERIAL_BASE & 0xFF, // base 0x0240, low byte
-    SIO_IRQ_LEVEL,   0x04,              // IRQ 4
-    SIO_ACTIVATE,    0x01,              // activate
+    SIO_IRQ_LEVEL,   0x04,               // IRQ 4
+    SIO_ACTIVATE,    0x01,               // activate
 };
 
 namespace {
@@ -26,11 +26,12 @@ EFI_STATUS EFIAPI OemInitComEntry(void *ImageHandle, void *SystemTable) {
   (void)SystemTable;
 
   if (PortRead8(SIO_PROBE_PORT) != SIO_PROBE_ABSENT) {
-    for (uint32_t Pair = 0; Pair < sizeof SioInitTable; Pair += 2) {
-      PortWrite8(SIO_INDEX_PORT, SioInitTable[Pair]);
+    const uint8_t *Pair = SioInitTable;
+    for (uint32_t Left = sizeof SioInitTable / 2; Left != 0; --Left, Pair += 2) {
+      PortWrite8(SIO_INDEX_PORT, Pair[0]);
       PortWrite8(IO_DELAY_PORT, 0);
       PortWrite8(IO_DELAY_PORT, 0);
-      PortWrite8(SIO_DATA_PORT, SioInitTable[Pair + 1]);
+      PortWrite8(SIO_DATA_PORT, Pair[1]);
     }
   }
 

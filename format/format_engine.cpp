@@ -79,15 +79,33 @@ void PutGuid(Output *Out, const EFI_GUID *Guid, bool Upper) {
     return;
   }
   const uint8_t *Node = Guid->Data4;
-  const int32_t Count = FormatText(
-      Out->Position, Out->Remaining, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
-      Guid->Data1, uint32_t{Guid->Data2}, uint32_t{Guid->Data3}, uint32_t{Node[0]},
-      uint32_t{Node[1]}, uint32_t{Node[2]}, uint32_t{Node[3]}, uint32_t{Node[4]},
-      uint32_t{Node[5]}, uint32_t{Node[6]}, uint32_t{Node[7]});
+  const int32_t Count =
+      FormatText(Out->Position, Out->Remaining, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                 Guid->Data1, uint32_t{Guid->Data2}, uint32_t{Guid->Data3}, uint32_t{Node[0]},
+                 uint32_t{Node[1]}, uint32_t{Node[2]}, uint32_t{Node[3]}, uint32_t{Node[4]},
+                 uint32_t{Node[5]}, uint32_t{Node[6]}, uint32_t{Node[7]});
   if (Upper) {
     AsciiUpcase(Out->Position);
   }
   Advance(Out, Count);
+}
+
+// Conversion characters by kind, integers last so that 'l' can test for them by position.
+const char CONVERSIONS[] = "saScgGrdixXp";
+constexpr uint32_t KIND_WIDE_TEXT = 2;  // 'S'; 0 and 1 are 's' and 'a'
+constexpr uint32_t KIND_CHARACTER = 3;  // 'c'
+constexpr uint32_t KIND_GUID_UPPER = 5; // 'G'; 4 is 'g'
+constexpr uint32_t KIND_STATUS = 6;     // 'r'
+constexpr uint32_t KIND_INTEGER = 7;    // 'd' 'i' 'x' 'X' 'p'
+constexpr uint32_t KIND_UNKNOWN = sizeof CONVERSIONS - 1;
+
+// Position of Conversion in CONVERSIONS, or KIND_UNKNOWN (NUL included).
+uint32_t ConversionKind(char Conversion) {
+  uint32_t Kind = 0;
+  while (CONVERSIONS[Kind] != '\0' && CONVERSIONS[Kind] != Conversion) {
+    ++Kind;
+  }
+  return Kind;
 }
 
 } // namespace
@@ -119,53 +137,34 @@ int32_t FormatTextV(char *Buffer, uint32_t Capacity, const char *Format, va_list
     } else {
       Width = ParseWidth(Scan, &Scan);
     }
-    bool Is64 = false;
-    char Conversion = *Scan;
-    if (Conversion == 'l') {
-      Is64 = true;
-      Conversion = *++Scan;
-      if (Conversion != 'd' && Conversion != 'i' && Conversion != 'x' && Conversion != 'X' &&
-          Conversion != 'p') {
-        Format = Scan;
-        continue;
-      }
+    // 'l' marks a 64-bit integer; after it only the integer conversions are recognised.
+    const bool Is64 = *Scan == 'l';
+    Scan += Is64 ? 1 : 0;
+    const char Conversion = *Scan;
+    const uint32_t Kind = ConversionKind(Conversion);
+    if (Kind == KIND_UNKNOWN || (Is64 && Kind < KIND_INTEGER)) {
+      // Dropped: what the directive consumed stays consumed; this character is read again.
+      Format = Scan;
+      continue;
     }
-    switch (Conversion) {
-    case 's':
-    case 'a':
-    case 'S':
-      if (Conversion == 'S') {
+    if (Kind <= KIND_WIDE_TEXT) {
+      if (Kind == KIND_WIDE_TEXT) {
         PutText(&Out, va_arg(Arguments, const char16_t *), true);
       } else {
         PutText(&Out, va_arg(Arguments, const char *), false);
       }
-      break;
-    case 'c':
+    } else if (Kind == KIND_CHARACTER) {
       Put(&Out, static_cast<char>(va_arg(Arguments, uint32_t)));
-      break;
-    case 'g':
-    case 'G':
-      PutGuid(&Out, va_arg(Arguments, const EFI_GUID *), Conversion == 'G');
-      break;
-    case 'r':
+    } else if (Kind <= KIND_GUID_UPPER) {
+      PutGuid(&Out, va_arg(Arguments, const EFI_GUID *), Kind == KIND_GUID_UPPER);
+    } else if (Kind == KIND_STATUS) {
       PutStatus(&Out, va_arg(Arguments, EFI_STATUS));
-      break;
-    case 'd':
-    case 'i':
-    case 'x':
-    case 'X':
-    case 'p': {
+    } else {
       // Without 'l': one 32-bit slot, sign-extended.
       const uint64_t Value = Is64 ? va_arg(Arguments, uint64_t)
                                   : static_cast<uint64_t>(static_cast<int64_t>(
                                         static_cast<int32_t>(va_arg(Arguments, uint32_t))));
       PutInteger(&Out, Value, Conversion, Pad, Width, Is64);
-      break;
-    }
-    default:
-      // Dropped: what the directive consumed stays consumed; this character is read again.
-      Format = Scan;
-      continue;
     }
     Format = Scan + 1;
   }

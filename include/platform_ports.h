@@ -10,13 +10,13 @@ constexpr uint16_t IO_DELAY_PORT = 0xED;   // unused port; a write costs one ISA
 constexpr uint16_t SERIAL_BASE = 0x0240;   // UART I/O base, also programmed into the Super I/O
 
 // Super I/O configuration registers, Plug and Play ISA layout.
-constexpr uint8_t SIO_LDN = 0x07;          // logical device number select
-constexpr uint8_t SIO_CHIP_REG_29 = 0x29;  // chip-level configuration (maker's range)
-constexpr uint8_t SIO_ACTIVATE = 0x30;     // bit 0: logical device active
-constexpr uint8_t SIO_BASE_HIGH = 0x60;    // I/O base address [15:8]
-constexpr uint8_t SIO_BASE_LOW = 0x61;     // I/O base address [7:0]
-constexpr uint8_t SIO_IRQ_LEVEL = 0x70;    // interrupt request level
-constexpr uint8_t SIO_LDN_SERIAL = 0x03;   // the serial port's logical device
+constexpr uint8_t SIO_LDN = 0x07;         // logical device number select
+constexpr uint8_t SIO_CHIP_REG_29 = 0x29; // chip-level configuration (maker's range)
+constexpr uint8_t SIO_ACTIVATE = 0x30;    // bit 0: logical device active
+constexpr uint8_t SIO_BASE_HIGH = 0x60;   // I/O base address [15:8]
+constexpr uint8_t SIO_BASE_LOW = 0x61;    // I/O base address [7:0]
+constexpr uint8_t SIO_IRQ_LEVEL = 0x70;   // interrupt request level
+constexpr uint8_t SIO_LDN_SERIAL = 0x03;  // the serial port's logical device
 
 // 16550 registers, as offsets from the UART base.
 constexpr uint16_t UART_THR = 0; // transmitter holding register (write, DLAB = 0)

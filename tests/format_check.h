@@ -17,10 +17,11 @@ struct FormatCase {
 };
 
 // One case per line: FORMAT_CASE("expected", "format", arguments...).
-#define FORMAT_CASE(Expected, ...)                                                               \
-  FormatCase {                                                                                   \
-    Expected, [](char *Buffer, uint32_t Capacity) { return FormatText(Buffer, Capacity, __VA_ARGS__); }, \
-        #__VA_ARGS__                                                                             \
+#define FORMAT_CASE(Expected, ...)                                                                 \
+  FormatCase {                                                                                     \
+    Expected,                                                                                      \
+        [](char *Buffer, uint32_t Capacity) { return FormatText(Buffer, Capacity, __VA_ARGS__); }, \
+        #__VA_ARGS__                                                                               \
   }
 
 constexpr char SENTINEL = '\x5A';

@@ -67,17 +67,17 @@ TEST(StatusToName, EveryClassBoundary) {
 // Every named code of the bit-31 table, so a slip in the table shows by name.
 TEST(StatusToName, StandardErrorTableInOrder) {
   const char *const Names[] = {
-      "EFI_LOAD_ERROR",        "EFI_INVALID_PARAMETER", "EFI_UNSUPPORTED",
-      "EFI_BAD_BUFFER_SIZE",   "EFI_BUFFER_TOO_SMALL",  "EFI_NOT_READY",
-      "EFI_DEVICE_ERROR",      "EFI_WRITE_PROTECTED",   "EFI_OUT_OF_RESOURCES",
-      "EFI_VOLUME_CORRUPTED",  "EFI_VOLUME_FULL",       "EFI_NO_MEDIA",
-      "EFI_MEDIA_CHANGED",     "EFI_NOT_FOUND",         "EFI_ACCESS_DENIED",
-      "EFI_NO_RESPONSE",       "EFI_NO_MAPPING",        "EFI_TIMEOUT",
-      "EFI_NOT_STARTED",       "EFI_ALREADY_STARTED",   "EFI_ABORTED",
-      "EFI_ICMP_ERROR",        "EFI_TFTP_ERROR",        "EFI_PROTOCOL_ERROR",
+      "EFI_LOAD_ERROR",           "EFI_INVALID_PARAMETER",  "EFI_UNSUPPORTED",
+      "EFI_BAD_BUFFER_SIZE",      "EFI_BUFFER_TOO_SMALL",   "EFI_NOT_READY",
+      "EFI_DEVICE_ERROR",         "EFI_WRITE_PROTECTED",    "EFI_OUT_OF_RESOURCES",
+      "EFI_VOLUME_CORRUPTED",     "EFI_VOLUME_FULL",        "EFI_NO_MEDIA",
+      "EFI_MEDIA_CHANGED",        "EFI_NOT_FOUND",          "EFI_ACCESS_DENIED",
+      "EFI_NO_RESPONSE",          "EFI_NO_MAPPING",         "EFI_TIMEOUT",
+      "EFI_NOT_STARTED",          "EFI_ALREADY_STARTED",    "EFI_ABORTED",
+      "EFI_ICMP_ERROR",           "EFI_TFTP_ERROR",         "EFI_PROTOCOL_ERROR",
       "EFI_INCOMPATIBLE_VERSION", "EFI_SECURITY_VIOLATION", "EFI_CRC_ERROR",
-      "EFI_END_OF_MEDIA",      "EFI_UNDEFINED_29",      "EFI_UNDEFINED_30",
-      "EFI_END_OF_FILE",       "EFI_INVALID_LANGUAGE",  "EFI_COMPROMISED_DATA",
+      "EFI_END_OF_MEDIA",         "EFI_UNDEFINED_29",       "EFI_UNDEFINED_30",
+      "EFI_END_OF_FILE",          "EFI_INVALID_LANGUAGE",   "EFI_COMPROMISED_DATA",
   };
   for (uint32_t Code = 1; Code <= 33; ++Code) {
     EXPECT_STREQ(StatusToName(0x80000000u | Code), Names[Code - 1]) << Code;
@@ -102,8 +102,8 @@ TEST(FormatStatusGuid, NestedOutputObeysCapacity) {
       FORMAT_CASE("Status Code(A0000003)!", "%r!", 0xA0000003u),
       FORMAT_CASE("(null) 7", "%g %d", static_cast<const EFI_GUID *>(nullptr), 7),
       FORMAT_CASE("(null) 7", "%G %d", static_cast<const EFI_GUID *>(nullptr), 7),
-      FORMAT_CASE("EFI_NOT_READY 3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3 9", "%r %g %d",
-                  0x80000006u, SampleGuid(), 9),
+      FORMAT_CASE("EFI_NOT_READY 3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3 9", "%r %g %d", 0x80000006u,
+                  SampleGuid(), 9),
   });
 }
 

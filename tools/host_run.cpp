@@ -52,8 +52,8 @@ int main(int argc, char **argv) {
     ScopedPlatform Attach(Model);
     Status = OemInitComEntry(nullptr, nullptr);
   }
-  std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe,
-              Options.BusyPollsPerByte, PlatformReport(Model).c_str());
+  std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe, Options.BusyPollsPerByte,
+              PlatformReport(Model).c_str());
   std::printf("result: 0x%08x%s\n", Status, Status == EFI_SUCCESS ? " (EFI_SUCCESS)" : "");
   return Status == EFI_SUCCESS && Model.Faults().empty() ? 0 : 1;
 }

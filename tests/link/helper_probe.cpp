@@ -9,15 +9,25 @@ struct Block {
 
 #if defined(PROBE_NONE)
 // Control: nothing outside the module is called; this link must succeed.
-extern "C" uint32_t Probe(uint32_t Value) { return Value * 3; }
+extern "C" uint32_t Probe(uint32_t Value) {
+  return Value * 3;
+}
 #elif defined(PROBE_MEMSET)
-extern "C" void Probe(Block *Out) { *Out = Block{}; }
+extern "C" void Probe(Block *Out) {
+  *Out = Block{};
+}
 #elif defined(PROBE_MEMCPY)
-extern "C" void Probe(Block *Out, const Block *In) { *Out = *In; }
+extern "C" void Probe(Block *Out, const Block *In) {
+  *Out = *In;
+}
 #elif defined(PROBE_DIVISION64)
-extern "C" uint64_t Probe(uint64_t Dividend, uint64_t Divisor) { return Dividend / Divisor; }
+extern "C" uint64_t Probe(uint64_t Dividend, uint64_t Divisor) {
+  return Dividend / Divisor;
+}
 #elif defined(PROBE_STACK)
-__attribute__((noinline)) extern "C" void Fill(volatile char *Bytes) { Bytes[0] = 1; }
+__attribute__((noinline)) extern "C" void Fill(volatile char *Bytes) {
+  Bytes[0] = 1;
+}
 // A frame past one 4 KiB page makes the compiler probe the stack page by page.
 extern "C" char Probe() {
   volatile char Frame[8192];

@@ -159,13 +159,13 @@ std::string PlatformReport(const PlatformModel &Model) {
     Report += "  " + DescribeAccess(Access) + "\n";
   }
   const uint8_t Ldn = SIO_LDN_SERIAL;
-  Report += "Super I/O LDN 3: base " +
-            Hex(Model.SioRegister(Ldn, SIO_BASE_HIGH) << 8 | Model.SioRegister(Ldn, SIO_BASE_LOW),
-                4) +
-            ", IRQ " + std::to_string(Model.SioRegister(Ldn, SIO_IRQ_LEVEL)) + ", activate " +
-            Hex(Model.SioRegister(Ldn, SIO_ACTIVATE), 2) + "\n";
-  Report += "UART: divisor " + std::to_string(Model.Divisor()) + ", LCR " +
-            Hex(Model.Lcr(), 2) + "\n";
+  Report +=
+      "Super I/O LDN 3: base " +
+      Hex(Model.SioRegister(Ldn, SIO_BASE_HIGH) << 8 | Model.SioRegister(Ldn, SIO_BASE_LOW), 4) +
+      ", IRQ " + std::to_string(Model.SioRegister(Ldn, SIO_IRQ_LEVEL)) + ", activate " +
+      Hex(Model.SioRegister(Ldn, SIO_ACTIVATE), 2) + "\n";
+  Report +=
+      "UART: divisor " + std::to_string(Model.Divisor()) + ", LCR " + Hex(Model.Lcr(), 2) + "\n";
   Report += "serial line (" + std::to_string(Model.Line().size()) + " bytes): \"" +
             VisibleText(Model.Line()) + "\"\n";
   for (const std::string &Fault : Model.Faults()) {

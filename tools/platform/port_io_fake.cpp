@@ -19,10 +19,18 @@ PlatformModel &Current(uint16_t Port) {
 
 } // namespace
 
-ScopedPlatform::ScopedPlatform(PlatformModel &Model) : Previous(Attached) { Attached = &Model; }
+ScopedPlatform::ScopedPlatform(PlatformModel &Model) : Previous(Attached) {
+  Attached = &Model;
+}
 
-ScopedPlatform::~ScopedPlatform() { Attached = Previous; }
+ScopedPlatform::~ScopedPlatform() {
+  Attached = Previous;
+}
 
-uint8_t PortRead8(uint16_t Port) { return Current(Port).Read(Port); }
+uint8_t PortRead8(uint16_t Port) {
+  return Current(Port).Read(Port);
+}
 
-void PortWrite8(uint16_t Port, uint8_t Value) { Current(Port).Write(Port, Value); }
+void PortWrite8(uint16_t Port, uint8_t Value) {
+  Current(Port).Write(Port, Value);
+}
