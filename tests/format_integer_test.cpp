@@ -11,6 +11,7 @@ TEST(FormatInteger, Decimal) {
   CheckAllCapacities({
       FORMAT_CASE("0", "%d", 0),
       FORMAT_CASE("5", "%i", 5),
+      FORMAT_CASE("987", "%d", 987),
       FORMAT_CASE("-5", "%d", 0xFFFFFFFBu),
       FORMAT_CASE("2147483647", "%d", 0x7FFFFFFFu),
       FORMAT_CASE("-2147483648", "%d", 0x80000000u),

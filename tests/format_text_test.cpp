@@ -43,12 +43,21 @@ TEST(FormatText, Characters) {
 
 TEST(FormatText, DroppedDirectivesAreRescanned) {
   CheckAllCapacities({
-      FORMAT_CASE("", "%"), FORMAT_CASE("ab", "ab%"), FORMAT_CASE("q", "%q"),
-      FORMAT_CASE("u", "%u", 99), FORMAT_CASE("u7", "%lu%d", 7), FORMAT_CASE("s7", "%ls%d", 7),
-      FORMAT_CASE("ld", "%lld"), FORMAT_CASE("hd", "%hd"), FORMAT_CASE(".2s", "%.2s"),
-      FORMAT_CASE("#x", "%#x"), FORMAT_CASE("D", "%D"), FORMAT_CASE("IACRP", "%I%A%C%R%P"),
-      FORMAT_CASE("ab", "%5%s", "ab"), FORMAT_CASE("qab", "%*q%s", 9, "ab"),
-      FORMAT_CASE("-5d", "%+-5d", 1), // "+-" stops at '-': width 0, '-' dropped, no argument
+      FORMAT_CASE("", "%"),
+      FORMAT_CASE("ab", "ab%"),
+      FORMAT_CASE("q", "%q"),
+      FORMAT_CASE("u7", "%u%d", 7),
+      FORMAT_CASE("u7", "%lu%d", 7),
+      FORMAT_CASE("s7", "%ls%d", 7),
+      FORMAT_CASE("ld", "%lld"),
+      FORMAT_CASE("hd", "%hd"),
+      FORMAT_CASE(".2s", "%.2s"),
+      FORMAT_CASE("#x", "%#x"),
+      FORMAT_CASE("D", "%D"),
+      FORMAT_CASE("IACRP", "%I%A%C%R%P"),
+      FORMAT_CASE("ab", "%5%s", "ab"),
+      FORMAT_CASE("qab", "%*q%s", 9, "ab"),
+      FORMAT_CASE("-5d7", "%+-5d%d", 7), // "+-" reads width 0 and stops at the dropped '-'
   });
 }
 
@@ -78,9 +87,20 @@ TEST(FormatText, RichLineAtEveryCapacity) {
   CheckAllCapacities({
       FORMAT_CASE(
           "img 'boot' at 0000BEEF: -12 EFI_NOT_FOUND {3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3} OK",
-          "img '%S' at %08X: %d %r {%g} %c%c", u"boot", 0xBEEFu, -12, 0x8000000Eu, &Guid, 'O', 'K'),
+          "img '%S' at %08X: %d %r {%g} %c%c",
+          u"boot",
+          0xBEEFu,
+          -12,
+          0x8000000Eu,
+          &Guid,
+          'O',
+          'K'),
       FORMAT_CASE("   42|ffffffffffffffff|Status Code(5)|3D2C1B0A-5F4E-7B6A-8C9D-AEBFC0D1E2F3",
-                  "%5d|%lx|%r|%G", 42, ~0ull, 5u, &Guid),
+                  "%5d|%lx|%r|%G",
+                  42,
+                  ~0ull,
+                  5u,
+                  &Guid),
   });
 }
 
