@@ -5,6 +5,8 @@
 #include "port_io.h"
 #include "serial.h"
 
+// One (register, value) pair per line.
+// clang-format off
 const uint8_t SioInitTable[12] = {
     SIO_LDN,         SIO_LDN_SERIAL,     // select LDN 3
     SIO_CHIP_REG_29, 0x1C,               // chip-level configuration
@@ -13,6 +15,7 @@ const uint8_t SioInitTable[12] = {
     SIO_IRQ_LEVEL,   0x04,               // IRQ 4
     SIO_ACTIVATE,    0x01,               // activate
 };
+// clang-format on
 
 namespace {
 

@@ -42,6 +42,7 @@ TEST(FormatText, Characters) {
 }
 
 TEST(FormatText, DroppedDirectivesAreRescanned) {
+  // clang-format off
   CheckAllCapacities({
       FORMAT_CASE("", "%"),
       FORMAT_CASE("ab", "ab%"),
@@ -59,6 +60,7 @@ TEST(FormatText, DroppedDirectivesAreRescanned) {
       FORMAT_CASE("qab", "%*q%s", 9, "ab"),
       FORMAT_CASE("-5d7", "%+-5d%d", 7), // "+-" reads width 0 and stops at the dropped '-'
   });
+  // clang-format on
 }
 
 TEST(FormatText, NullArgumentsPrintNull) {
@@ -87,20 +89,9 @@ TEST(FormatText, RichLineAtEveryCapacity) {
   CheckAllCapacities({
       FORMAT_CASE(
           "img 'boot' at 0000BEEF: -12 EFI_NOT_FOUND {3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3} OK",
-          "img '%S' at %08X: %d %r {%g} %c%c",
-          u"boot",
-          0xBEEFu,
-          -12,
-          0x8000000Eu,
-          &Guid,
-          'O',
-          'K'),
+          "img '%S' at %08X: %d %r {%g} %c%c", u"boot", 0xBEEFu, -12, 0x8000000Eu, &Guid, 'O', 'K'),
       FORMAT_CASE("   42|ffffffffffffffff|Status Code(5)|3D2C1B0A-5F4E-7B6A-8C9D-AEBFC0D1E2F3",
-                  "%5d|%lx|%r|%G",
-                  42,
-                  ~0ull,
-                  5u,
-                  &Guid),
+                  "%5d|%lx|%r|%G", 42, ~0ull, 5u, &Guid),
   });
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
-  packages=(clang clang-14 lld cmake ninja-build libgtest-dev)
+  packages=(clang clang-14 lld cmake ninja-build libgtest-dev clang-format clang-tidy cppcheck)
 fi
 
 missing=()

@@ -1,0 +1,36 @@
+# Static checks as tests: clang-format, clang-tidy (.clang-tidy) and cppcheck over the
+# module and the tools.
+find_program(CLANG_FORMAT NAMES clang-format-14 clang-format)
+find_program(CLANG_TIDY NAMES clang-tidy-14 clang-tidy)
+find_program(CPPCHECK NAMES cppcheck)
+
+file(GLOB_RECURSE LINT_MODULE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/entry/*.cpp ${CMAKE_SOURCE_DIR}/serial/*.cpp
+  ${CMAKE_SOURCE_DIR}/format/*.cpp)
+file(GLOB_RECURSE LINT_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*.cpp)
+file(GLOB_RECURSE LINT_ALL_FILES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/entry/*.cpp ${CMAKE_SOURCE_DIR}/serial/*.cpp
+  ${CMAKE_SOURCE_DIR}/format/*.cpp ${CMAKE_SOURCE_DIR}/include/*.h
+  ${CMAKE_SOURCE_DIR}/tools/*.cpp ${CMAKE_SOURCE_DIR}/tools/*.h
+  ${CMAKE_SOURCE_DIR}/tests/*.cpp ${CMAKE_SOURCE_DIR}/tests/*.h)
+# The IA-32 port file is compiled only for i686; the host compile database has no entry for it.
+list(FILTER LINT_MODULE_SOURCES EXCLUDE REGEX "port_io_ia32\\.cpp$")
+
+if(CLANG_FORMAT)
+  add_test(NAME lint.clang_format
+    COMMAND ${CLANG_FORMAT} --dry-run -Werror --style=file ${LINT_ALL_FILES})
+endif()
+if(CLANG_TIDY)
+  add_test(NAME lint.clang_tidy
+    COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${LINT_MODULE_SOURCES}
+            ${LINT_TOOL_SOURCES})
+  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 600)
+endif()
+if(CPPCHECK)
+  add_test(NAME lint.cppcheck
+    COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1
+            --inline-suppr --std=c++17 --quiet --suppress=missingIncludeSystem
+            -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_SOURCE_DIR}/tools/platform
+            -I ${CMAKE_SOURCE_DIR}/tools/te -I ${CMAKE_SOURCE_DIR}/tools/runner
+            ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
+endif()
