@@ -23,7 +23,7 @@ set(IA32_CXX_FLAGS
   -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include)
 set(IA32_LINK_FLAGS
   /nodefaultlib /entry:OemInitComEntry /subsystem:efi_boot_service_driver /fixed:no
-  /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32)
+  /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32 /timestamp:0)
 
 set(IA32_OBJECTS)
 foreach(Source ${MODULE_SOURCES} entry/port_io_ia32.cpp)

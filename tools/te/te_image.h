@@ -1,5 +1,5 @@
-// Reading a TE (Terse Executable) image, the PI specification's compact form of a PE32 image:
-// a 40-byte header replaces the DOS, COFF and optional headers; the section table and the
+// Reading a TE (Terse Executable) image, the PI firmware's compact form of a PE32 image: a
+// 40-byte header replaces the DOS, COFF and optional headers; the section table and the
 // section data follow as they stood in the PE file from StrippedSize on.
 #pragma once
 
@@ -38,7 +38,8 @@ struct TeImage {
   uint32_t DebugSize;
   std::vector<TeSection> Sections;
   std::vector<TeRelocation> Relocations; // ABSOLUTE padding entries included
-  uint32_t SizeOfImage;                  // end of the last section's memory, as an RVA
+  uint32_t SizeOfImage;                  // end of the last section's memory, as an RVA: the largest
+                                         // VirtualAddress + max(VirtualSize, SizeOfRawData)
 
   // RVA r is at TE file offset r - Displacement(); in memory the TE header sits at
   // (image base) + Displacement().
@@ -48,3 +49,15 @@ struct TeImage {
 // Parses File as a TE image. Checks every header, table and relocation block against the
 // file's bounds. On failure returns false and sets Error to a one-line reason.
 bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error);
+
+// The section whose memory [VirtualAddress, VirtualAddress + max(VirtualSize, SizeOfRawData))
+// holds Rva, or null.
+const TeSection *FindSectionByRva(const TeImage &Image, uint64_t Rva);
+
+// The first section named Name, or null.
+const TeSection *FindSectionByName(const TeImage &Image, const std::string &Name);
+
+// Reads the little-endian 32-bit value at Rva from the raw data of the section holding it.
+// False when the 4 bytes are not all inside that section's raw data in File.
+bool ReadImageU32(const TeImage &Image, const std::vector<uint8_t> &File, uint32_t Rva,
+                  uint32_t *Value);

@@ -1,0 +1,153 @@
+// te-tool's command line, run in-process on files in a fresh temporary folder.
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "pe_builder.h"
+#include "pe_to_te.h"
+#include "te_cli.h"
+
+namespace {
+
+using namespace pe_test;
+
+class TeToolCli : public testing::Test {
+protected:
+  void SetUp() override {
+    char Template[] = "/tmp/te_cli_test.XXXXXX";
+    ASSERT_NE(mkdtemp(Template), nullptr);
+    Folder = Template;
+  }
+  void TearDown() override {
+    for (const std::string &Name : Listing()) {
+      unlink((Folder + "/" + Name).c_str());
+    }
+    rmdir(Folder.c_str());
+  }
+
+  std::string Path(const std::string &Name) const { return Folder + "/" + Name; }
+
+  void Write(const std::string &Name, const std::vector<uint8_t> &Bytes) const {
+    std::ofstream(Path(Name), std::ios::binary)
+        .write(reinterpret_cast<const char *>(Bytes.data()),
+               static_cast<std::streamsize>(Bytes.size()));
+  }
+
+  std::vector<uint8_t> Read(const std::string &Name) const {
+    std::ifstream Stream(Path(Name), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(Stream), {});
+  }
+
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> Names;
+    if (DIR *Handle = opendir(Folder.c_str())) {
+      while (const dirent *Entry = readdir(Handle)) {
+        if (std::string(Entry->d_name) != "." && std::string(Entry->d_name) != "..") {
+          Names.push_back(Entry->d_name);
+        }
+      }
+      closedir(Handle);
+    }
+    return Names;
+  }
+
+  int Run(const std::vector<std::string> &Arguments) {
+    Out.str("");
+    Err.str("");
+    return RunTeTool(Arguments, Out, Err);
+  }
+
+  std::string Folder;
+  std::ostringstream Out;
+  std::ostringstream Err;
+};
+
+TEST_F(TeToolCli, ConvertThenCheckAndInspect) {
+  const Pe Image = BuildValidPe();
+  Write("in.efi", Image.Bytes);
+  ASSERT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), 0) << Err.str();
+  std::vector<uint8_t> Expected;
+  std::string Error;
+  ASSERT_TRUE(ConvertPeToTe(Image.Bytes, &Expected, &Error));
+  EXPECT_EQ(Read("out.te"), Expected);
+
+  EXPECT_EQ(Run({"check", Path("out.te")}), 0) << Err.str();
+  EXPECT_EQ(Out.str(), "out.te: 400 bytes, TE image checks passed\n");
+  EXPECT_EQ(Run({"inspect", Path("out.te")}), 0) << Err.str();
+  EXPECT_NE(Out.str().find("Check\n  passed\n"), std::string::npos) << Out.str();
+}
+
+TEST_F(TeToolCli, RefusedConvertWritesNothing) {
+  Pe Image = BuildValidPe();
+  Image.Put16(COFF, 0x8664);
+  Write("in.efi", Image.Bytes);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Err.str(), "te-tool: convert: " + Path("in.efi") +
+                           ": machine 0x8664 (x64) is not IA-32 (0x014c)\n");
+  EXPECT_EQ(Listing(), std::vector<std::string>{"in.efi"});
+}
+
+TEST_F(TeToolCli, RefusedConvertKeepsThePreviousOutput) {
+  Write("in.efi", {'M', 'Z'});
+  Write("out.te", {1, 2, 3});
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Read("out.te"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Listing().size(), 2u);
+}
+
+TEST_F(TeToolCli, UnwritableOutputIsReportedAndLeavesNoTemporary) {
+  Write("in.efi", BuildValidPe().Bytes);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("missing/out.te")}), EXIT_REFUSED);
+  EXPECT_NE(Err.str().find("cannot create a temporary file"), std::string::npos) << Err.str();
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Folder}), EXIT_REFUSED);
+  EXPECT_NE(Err.str().find(" over it: Is a directory"), std::string::npos) << Err.str();
+  EXPECT_EQ(Listing(), std::vector<std::string>{"in.efi"});
+}
+
+TEST_F(TeToolCli, MissingOrDamagedImagesAreRefused) {
+  EXPECT_EQ(Run({"check", Path("none.te")}), EXIT_REFUSED);
+  EXPECT_NE(Err.str().find("cannot open"), std::string::npos) << Err.str();
+  Write("bad.te", {'V', 'Z', 0x4C, 0x01});
+  EXPECT_EQ(Run({"check", Path("bad.te")}), EXIT_REFUSED);
+  EXPECT_NE(Err.str().find("shorter than the 40-byte TE header"), std::string::npos) << Err.str();
+  EXPECT_EQ(Run({"inspect", Path("bad.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Out.str(), "");
+}
+
+struct Usage {
+  std::vector<std::string> Arguments;
+  int Status;
+  const char *Expected; // in the output, or for a refusal the one-line error
+};
+
+TEST(TeToolUsage, CommandLines) {
+  // One case per line.
+  // clang-format off
+  const Usage Cases[] = {
+      {{"--help"}, 0, "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image"},
+      {{"-h"}, 0, "  te-tool check IMAGE.te          verify the module's TE image"},
+      {{}, EXIT_USAGE, "te-tool: no command (run te-tool --help)\n"},
+      {{"convert", "in.efi"}, EXIT_USAGE, "te-tool: usage: te-tool convert IN.efi OUT.te (run te-tool --help)\n"},
+      {{"check"}, EXIT_USAGE, "te-tool: usage: te-tool check IMAGE.te (run te-tool --help)\n"},
+      {{"inspect", "a.te", "b.te"}, EXIT_USAGE, "te-tool: usage: te-tool inspect IMAGE.te (run te-tool --help)\n"},
+      {{"frobnicate", "a.te"}, EXIT_USAGE, "te-tool: unknown command 'frobnicate' (run te-tool --help)\n"},
+  };
+  // clang-format on
+  for (const Usage &Case : Cases) {
+    std::ostringstream Out;
+    std::ostringstream Err;
+    EXPECT_EQ(RunTeTool(Case.Arguments, Out, Err), Case.Status) << Case.Expected;
+    if (Case.Status == 0) {
+      EXPECT_NE(Out.str().find(Case.Expected), std::string::npos) << Out.str();
+      EXPECT_EQ(Err.str(), "");
+    } else {
+      EXPECT_EQ(Err.str(), Case.Expected);
+      EXPECT_EQ(Out.str(), "");
+    }
+  }
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+#include "file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "byte_io.h"
+
+namespace {
+
+// What, then the reason errno gives. The callers' messages already name the file.
+std::string SystemError(const std::string &What) {
+  return What + ": " + std::strerror(errno);
+}
+
+// The folder holding Path, with its trailing slash; empty for a bare file name.
+std::string FolderOf(const std::string &Path) {
+  const size_t Slash = Path.rfind('/');
+  return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+}
+
+bool WriteAll(int Descriptor, const std::vector<uint8_t> &Bytes) {
+  size_t Written = 0;
+  while (Written < Bytes.size()) {
+    const ssize_t Count = write(Descriptor, Bytes.data() + Written, Bytes.size() - Written);
+    if (Count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (Count <= 0) {
+      return false;
+    }
+    Written += static_cast<size_t>(Count);
+  }
+  return true;
+}
+
+} // namespace
+
+bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::string *Error) {
+  const int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (Descriptor < 0) {
+    return Fail(Error, SystemError("cannot open"));
+  }
+  std::vector<uint8_t> Data;
+  uint8_t Chunk[65536];
+  for (;;) {
+    const ssize_t Count = read(Descriptor, Chunk, sizeof(Chunk));
+    if (Count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (Count < 0) {
+      const std::string Message = SystemError("cannot read");
+      close(Descriptor);
+      return Fail(Error, Message);
+    }
+    if (Count == 0) {
+      break;
+    }
+    if (Data.size() + static_cast<size_t>(Count) > MAX_INPUT_SIZE) {
+      close(Descriptor);
+      return Fail(Error, "larger than " + std::to_string(MAX_INPUT_SIZE >> 20) + " MiB");
+    }
+    Data.insert(Data.end(), Chunk, Chunk + Count);
+  }
+  close(Descriptor);
+  *Bytes = std::move(Data);
+  return true;
+}
+
+bool ReplaceFileBytes(const std::string &Path, const std::vector<uint8_t> &Bytes,
+                      std::string *Error) {
+  std::string Temporary = FolderOf(Path) + ".te-tool.XXXXXX";
+  const int Descriptor = mkstemp(&Temporary[0]);
+  if (Descriptor < 0) {
+    return Fail(Error, SystemError("cannot create a temporary file in its folder"));
+  }
+  // mkstemp creates the file 0600; an image is an ordinary readable file.
+  bool Written = fchmod(Descriptor, 0644) == 0 && WriteAll(Descriptor, Bytes);
+  std::string Message = Written ? std::string() : SystemError("cannot write " + Temporary);
+  if (close(Descriptor) != 0 && Written) {
+    Written = false;
+    Message = SystemError("cannot write " + Temporary);
+  }
+  if (Written && rename(Temporary.c_str(), Path.c_str()) != 0) {
+    Written = false;
+    Message = SystemError("cannot rename " + Temporary + " over it");
+  }
+  if (!Written) {
+    unlink(Temporary.c_str());
+    return Fail(Error, Message);
+  }
+  return true;
+}

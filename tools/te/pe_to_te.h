@@ -1,0 +1,13 @@
+// Converting the module's PE32 image to its TE image.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Builds Te from Pe: the 40-byte TE header, then the PE bytes from StrippedSize (the file
+// offset of the section table) to the end. Entry point, BaseOfCode, section headers and
+// relocation RVAs stay those of the PE image. Refuses anything but a PE32 IA-32 executable
+// whose headers fit the TE header's fields and which passes CheckTeImage once converted. On
+// failure Te is left untouched and Error holds a one-line reason.
+bool ConvertPeToTe(const std::vector<uint8_t> &Pe, std::vector<uint8_t> *Te, std::string *Error);

@@ -1,0 +1,133 @@
+#include "te_check.h"
+
+#include <algorithm>
+
+#include "byte_io.h"
+#include "pe_layout.h"
+#include "te_names.h"
+
+namespace {
+
+constexpr uint32_t TEXT_REQUIRED = IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_MEM_READ;
+
+std::string Flags(const TeSection &Section) {
+  return Hex(Section.Characteristics, 8) + ": " + SectionFlagWords(Section.Characteristics);
+}
+
+bool CheckHeader(const TeImage &Image, std::string *Error) {
+  if (Image.Machine != IMAGE_FILE_MACHINE_I386) {
+    return Fail(Error, "machine " + Hex(Image.Machine, 4) + " (" + MachineName(Image.Machine) +
+                           ") is not IA-32 (0x014c)");
+  }
+  if (Image.Subsystem != IMAGE_SUBSYSTEM_EFI_BOOT_SERVICE_DRIVER) {
+    return Fail(Error, "subsystem " + std::to_string(Image.Subsystem) + " (" +
+                           SubsystemName(Image.Subsystem) +
+                           ") is not an EFI boot service driver (11)");
+  }
+  if (Image.StrippedSize < MIN_STRIPPED_SIZE) {
+    return Fail(Error, "StrippedSize " + std::to_string(Image.StrippedSize) +
+                           " is smaller than the PE32 headers it replaced (at least " +
+                           std::to_string(MIN_STRIPPED_SIZE) + " bytes)");
+  }
+  if (Image.DebugRva != 0 || Image.DebugSize != 0) {
+    return Fail(Error, "debug directory present (RVA " + Hex(Image.DebugRva) + ", " +
+                           std::to_string(Image.DebugSize) + " bytes): the image must carry none");
+  }
+  return true;
+}
+
+bool CheckSections(const TeImage &Image, std::string *Error) {
+  std::string Names;
+  for (const TeSection &Section : Image.Sections) {
+    Names += (Names.empty() ? "" : ", ") + Section.Name;
+  }
+  if (Image.Sections.size() != 2 || Image.Sections[0].Name != ".text" ||
+      Image.Sections[1].Name != ".reloc") {
+    return Fail(Error,
+                "sections are [" + Names + "]: the image must have exactly .text and .reloc");
+  }
+  const auto Moved =
+      std::find_if(Image.Sections.begin(), Image.Sections.end(), [](const TeSection &Section) {
+        return Section.PointerToRawData != Section.VirtualAddress;
+      });
+  if (Moved != Image.Sections.end()) {
+    return Fail(Error, "section " + Moved->Name + ": PointerToRawData " +
+                           Hex(Moved->PointerToRawData) + " differs from VirtualAddress " +
+                           Hex(Moved->VirtualAddress) + " (TE needs file offset == RVA)");
+  }
+  const TeSection &Text = Image.Sections[0];
+  if ((Text.Characteristics & TEXT_REQUIRED) != TEXT_REQUIRED) {
+    return Fail(Error, ".text must be code, execute and read (flags " + Flags(Text) + ")");
+  }
+  if ((Text.Characteristics & IMAGE_SCN_MEM_WRITE) != 0) {
+    return Fail(Error, ".text is writable (flags " + Flags(Text) + ")");
+  }
+  if ((Text.Characteristics & IMAGE_SCN_MEM_NOT_PAGED) == 0) {
+    return Fail(Error, ".text is paged: the not paged flag is clear (flags " + Flags(Text) + ")");
+  }
+  const TeSection &Reloc = Image.Sections[1];
+  if ((Reloc.Characteristics & IMAGE_SCN_MEM_DISCARDABLE) == 0) {
+    return Fail(Error, ".reloc is not discardable (flags " + Flags(Reloc) + ")");
+  }
+  return true;
+}
+
+bool CheckEntryAndDirectory(const TeImage &Image, std::string *Error) {
+  const TeSection &Text = Image.Sections[0];
+  const uint64_t TextEnd = uint64_t{Text.VirtualAddress} + Text.VirtualSize;
+  if (Image.AddressOfEntryPoint < Text.VirtualAddress || Image.AddressOfEntryPoint >= TextEnd) {
+    return Fail(Error, "entry point " + Hex(Image.AddressOfEntryPoint) + " is outside .text (" +
+                           Hex(Text.VirtualAddress) + " to " + Hex(TextEnd) + ")");
+  }
+  const TeSection &Reloc = Image.Sections[1];
+  if (Image.RelocationRva != Reloc.VirtualAddress || Image.RelocationSize != Reloc.VirtualSize) {
+    return Fail(Error, "relocation directory " + Hex(Image.RelocationRva) + "+" +
+                           Hex(Image.RelocationSize) + " is not the .reloc section " +
+                           Hex(Reloc.VirtualAddress) + "+" + Hex(Reloc.VirtualSize));
+  }
+  return true;
+}
+
+// Each HIGHLOW must rewrite 4 bytes of .text (its memory backed by raw data) that hold an
+// absolute address inside .text.
+bool CheckRelocations(const TeImage &Image, const std::vector<uint8_t> &File, std::string *Error) {
+  const TeSection &Text = Image.Sections[0];
+  const uint64_t TextEnd =
+      uint64_t{Text.VirtualAddress} + std::min(Text.VirtualSize, Text.SizeOfRawData);
+  for (const TeRelocation &Relocation : Image.Relocations) {
+    const std::string Where = "relocation at RVA " + Hex(Relocation.Rva);
+    if (Relocation.Type == IMAGE_REL_BASED_ABSOLUTE) {
+      continue;
+    }
+    if (Relocation.Type != IMAGE_REL_BASED_HIGHLOW) {
+      return Fail(Error, Where + ": type " + std::to_string(Relocation.Type) + " (" +
+                             RelocationTypeName(Relocation.Type) +
+                             ") is not HIGHLOW (3) or ABSOLUTE (0)");
+    }
+    if (Relocation.Rva < Text.VirtualAddress || Relocation.Rva >= TextEnd) {
+      return Fail(Error, "HIGHLOW " + Where + " is outside .text");
+    }
+    uint32_t Value = 0;
+    if (uint64_t{Relocation.Rva} + 4 > TextEnd ||
+        !ReadImageU32(Image, File, Relocation.Rva, &Value)) {
+      return Fail(Error, "HIGHLOW " + Where + ": its 4 bytes run past the end of .text");
+    }
+    const uint64_t Target = uint64_t{Value} - Image.ImageBase;
+    if (Value < Image.ImageBase || Target < Text.VirtualAddress || Target > TextEnd) {
+      return Fail(Error,
+                  "HIGHLOW " + Where + " holds " + Hex(Value, 8) + ", which points outside .text");
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool CheckTeImage(const TeImage &Image, const std::vector<uint8_t> &File, std::string *Error) {
+  return CheckHeader(Image, Error) && CheckSections(Image, Error) &&
+         CheckEntryAndDirectory(Image, Error) && CheckRelocations(Image, File, Error);
+}
+
+bool ParseAndCheckTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error) {
+  return ParseTeImage(File, Image, Error) && CheckTeImage(*Image, File, Error);
+}

@@ -1,0 +1,102 @@
+#include "te_cli.h"
+
+#include "file_io.h"
+#include "pe_to_te.h"
+#include "te_check.h"
+#include "te_inspect.h"
+
+namespace {
+
+std::string BaseName(const std::string &Path) {
+  const size_t Slash = Path.rfind('/');
+  return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+int Refuse(std::ostream &Err, const std::string &Command, const std::string &Path,
+           const std::string &Reason) {
+  Err << "te-tool: " << Command << ": " << Path << ": " << Reason << "\n";
+  return EXIT_REFUSED;
+}
+
+int Convert(const std::string &Input, const std::string &Output, std::ostream &Out,
+            std::ostream &Err) {
+  std::vector<uint8_t> Pe;
+  std::vector<uint8_t> Te;
+  std::string Error;
+  if (!ReadFileBytes(Input, &Pe, &Error) || !ConvertPeToTe(Pe, &Te, &Error)) {
+    return Refuse(Err, "convert", Input, Error);
+  }
+  if (!ReplaceFileBytes(Output, Te, &Error)) {
+    return Refuse(Err, "convert", Output, Error);
+  }
+  Out << BaseName(Input) << " -> " << BaseName(Output) << ": " << Te.size() << " bytes (PE "
+      << Pe.size() << " bytes)\n";
+  return 0;
+}
+
+int Inspect(const std::string &Path, std::ostream &Out, std::ostream &Err) {
+  std::vector<uint8_t> File;
+  TeImage Image;
+  std::string Error;
+  if (!ReadFileBytes(Path, &File, &Error) || !ParseTeImage(File, &Image, &Error)) {
+    return Refuse(Err, "inspect", Path, Error);
+  }
+  Out << DescribeTeImage(Image, File);
+  Out << "Check\n  " << (CheckTeImage(Image, File, &Error) ? "passed" : "failed: " + Error) << "\n";
+  return 0;
+}
+
+int Check(const std::string &Path, std::ostream &Out, std::ostream &Err) {
+  std::vector<uint8_t> File;
+  TeImage Image;
+  std::string Error;
+  if (!ReadFileBytes(Path, &File, &Error) || !ParseAndCheckTeImage(File, &Image, &Error)) {
+    return Refuse(Err, "check", Path, Error);
+  }
+  Out << BaseName(Path) << ": " << File.size() << " bytes, TE image checks passed\n";
+  return 0;
+}
+
+} // namespace
+
+std::string TeToolUsage() {
+  return "Usage:\n"
+         "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image; OUT is\n"
+         "                                  replaced only when the conversion succeeds\n"
+         "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes\n"
+         "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
+         "  te-tool --help                  print this text\n"
+         "Exit status: 0 success, 1 refused input or I/O error, 2 bad command line.\n";
+}
+
+int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err) {
+  struct Command {
+    const char *Name;
+    const char *Operands;
+    size_t Count;
+  };
+  static const Command COMMANDS[] = {
+      {"convert", "IN.efi OUT.te", 2}, {"inspect", "IMAGE.te", 1}, {"check", "IMAGE.te", 1}};
+  const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
+  if (Arguments.size() == 1 && (Name == "--help" || Name == "-h" || Name == "help")) {
+    Out << TeToolUsage();
+    return 0;
+  }
+  for (const Command &Known : COMMANDS) {
+    if (Name != Known.Name) {
+      continue;
+    }
+    if (Arguments.size() - 1 != Known.Count) {
+      Err << "te-tool: usage: te-tool " << Name << " " << Known.Operands
+          << " (run te-tool --help)\n";
+      return EXIT_USAGE;
+    }
+    if (Name == "convert") {
+      return Convert(Arguments[1], Arguments[2], Out, Err);
+    }
+    return Name == "inspect" ? Inspect(Arguments[1], Out, Err) : Check(Arguments[1], Out, Err);
+  }
+  Err << "te-tool: " << (Name.empty() ? "no command" : "unknown command '" + Name + "'")
+      << " (run te-tool --help)\n";
+  return EXIT_USAGE;
+}
