@@ -1,0 +1,37 @@
+// Builds small TE images around hand-assembled IA-32 code, laid out to run in place (each
+// section's file offset equals its RVA), for the runner's tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr uint32_t TEST_IMAGE_BASE = 0x00400000; // the linked ImageBase
+constexpr uint32_t TEST_TEXT_RVA = 0x200;        // .text; the entry point is its first byte
+constexpr uint16_t TEST_STRIPPED_SIZE = 0x178;   // DOS header, stub and PE32 headers
+
+struct TestImage {
+  std::vector<uint8_t> Code;
+  std::vector<uint32_t> Relocated; // offsets in Code of 32-bit absolute addresses (HIGHLOW)
+  uint16_t Machine = 0x014C;
+};
+
+// Where Code[Offset] is when the image sits at TEST_IMAGE_BASE: what relocated fields hold.
+constexpr uint32_t LinkedAddress(uint32_t Offset) {
+  return TEST_IMAGE_BASE + TEST_TEXT_RVA + Offset;
+}
+
+// The TE file: header, .text, and a .reloc section when Relocated is not empty.
+std::vector<uint8_t> BuildTe(const TestImage &Image);
+
+// Little-endian field access for tests that patch built images.
+void PutU16(std::vector<uint8_t> &Bytes, size_t At, uint16_t Value);
+void PutU32(std::vector<uint8_t> &Bytes, size_t At, uint32_t Value);
+
+// TE header field offsets.
+constexpr size_t TE_AT_MACHINE = 2;
+constexpr size_t TE_AT_STRIPPED_SIZE = 6;
+constexpr size_t TE_AT_ENTRY = 8;
+constexpr size_t TE_AT_IMAGE_BASE = 16;
+constexpr size_t TE_AT_SECTIONS = 40;         // first section header
+constexpr size_t SECTION_AT_RAW_POINTER = 20; // within a section header

@@ -1,0 +1,179 @@
+// The checks made while the image runs: per instruction, per memory access, per port access,
+// and on CPU exceptions. Each breach becomes a fault message and stops the CPU.
+#include "cpu_session.h"
+
+#include <algorithm>
+
+namespace {
+
+bool Within(uint64_t Low, uint64_t High, uint64_t RegionLow, uint64_t RegionHigh) {
+  return Low >= RegionLow && High <= RegionHigh;
+}
+
+std::string AccessText(const char *Kind, uint64_t Address, int Size) {
+  return std::to_string(Size) + "-byte " + Kind + " at " + Hex32(static_cast<uint32_t>(Address));
+}
+
+std::string WithRole(const RunLayout &Layout, uint64_t Address) {
+  const std::string Role = AddressRole(Layout, static_cast<uint32_t>(Address));
+  return Role.empty() ? "" : " (" + Role + ")";
+}
+
+std::string ExceptionName(uint32_t Number) {
+  switch (Number) {
+  case 0:
+    return "0 (#DE divide error)";
+  case 1:
+    return "1 (#DB debug)";
+  case 3:
+    return "3 (#BP breakpoint)";
+  case 4:
+    return "4 (#OF overflow)";
+  case 5:
+    return "5 (#BR bound range)";
+  case 6:
+    return "6 (#UD invalid opcode)";
+  case 13:
+    return "13 (#GP general protection)";
+  case 14:
+    return "14 (#PF page fault)";
+  default:
+    return std::to_string(Number);
+  }
+}
+
+CpuSession &Self(void *User) {
+  return *static_cast<CpuSession *>(User);
+}
+
+} // namespace
+
+void CpuSession::CheckModel() {
+  const std::vector<std::string> &Faults = Model.Faults();
+  for (; ModelFaultsSeen < Faults.size(); ++ModelFaultsSeen) {
+    Fault("port access: " + Faults[ModelFaultsSeen]);
+  }
+}
+
+void CpuSession::CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High) {
+  const uint64_t Arguments = Layout.StackTop - 8;
+  for (uint64_t Address = std::max(Low, Arguments); Address < High; ++Address) {
+    const unsigned Bit = static_cast<unsigned>(Address - Arguments);
+    if (IsWrite) {
+      ArgumentWritten |= static_cast<uint8_t>(1u << Bit);
+    } else if ((ArgumentWritten & (1u << Bit)) == 0) {
+      Fault(std::string("reads its entry argument ") +
+            (Bit < 4 ? "ImageHandle ([esp+4] at entry)" : "SystemTable ([esp+8] at entry)"));
+      return;
+    }
+  }
+}
+
+void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
+  CpuSession &Run = Self(User);
+  Run.Eip = static_cast<uint32_t>(Address);
+  if (Run.Stopping) {
+    return;
+  }
+  if (Run.Result.Instructions == Run.MaxInstructions) {
+    Run.Fault("does not return within " + std::to_string(Run.MaxInstructions) + " instructions");
+    return;
+  }
+  ++Run.Result.Instructions;
+  // Only the start is checked: Size is not a length for an instruction that fails to decode.
+  if (!Within(Address, Address + 1, Run.Layout.ImageLow, Run.Layout.ImageHigh)) {
+    Run.Fault("executes outside the image at " + Hex32(Run.Eip) + WithRole(Run.Layout, Address));
+    return;
+  }
+  Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
+}
+
+void CpuSession::OnMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int Size, int64_t,
+                          void *User) {
+  CpuSession &Run = Self(User);
+  if (Run.Stopping) {
+    return;
+  }
+  const bool IsWrite = Type == UC_MEM_WRITE;
+  const uint64_t End = Address + static_cast<uint64_t>(Size);
+  const RunLayout &Layout = Run.Layout;
+  if (Within(Address, End, Layout.ImageLow, Layout.ImageHigh)) {
+    if (IsWrite) {
+      Run.Fault("writes to its own pages: " + AccessText("write", Address, Size) + " (RVA " +
+                Hex32(static_cast<uint32_t>(Address - Layout.ImageLow)) + ")");
+    }
+  } else if (Within(Address, End, Layout.StackLow, Layout.StackTop)) {
+    Run.CheckArgumentAccess(IsWrite, Address, End);
+  } else {
+    Run.Fault("touches memory outside the image and the stack: " +
+              AccessText(IsWrite ? "write" : "read", Address, Size) + WithRole(Layout, Address));
+  }
+}
+
+bool CpuSession::OnBadMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int Size, int64_t,
+                             void *User) {
+  CpuSession &Run = Self(User);
+  if (Run.Stopping) {
+    return false;
+  }
+  const std::string Role = WithRole(Run.Layout, Address);
+  if (Type == UC_MEM_FETCH_UNMAPPED || Type == UC_MEM_FETCH_PROT) {
+    Run.Fault("executes outside the image at " + Hex32(static_cast<uint32_t>(Address)) + Role);
+  } else {
+    const bool IsWrite = Type == UC_MEM_WRITE_UNMAPPED || Type == UC_MEM_WRITE_PROT;
+    Run.Fault("touches memory outside the image and the stack: " +
+              AccessText(IsWrite ? "write" : "read", Address, Size) + Role);
+  }
+  return false;
+}
+
+uint32_t CpuSession::OnIn(uc_engine *, uint32_t Port, int Size, void *User) {
+  CpuSession &Run = Self(User);
+  if (Run.Stopping) {
+    return UINT32_MAX;
+  }
+  if (Size != 1) {
+    Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + HexDigits(Port, 4) +
+              ": only byte access is modelled");
+    return UINT32_MAX;
+  }
+  const uint8_t Value = Run.Model.Read(static_cast<uint16_t>(Port));
+  Run.CheckModel();
+  return Value;
+}
+
+void CpuSession::OnOut(uc_engine *, uint32_t Port, int Size, uint32_t Value, void *User) {
+  CpuSession &Run = Self(User);
+  if (Run.Stopping) {
+    return;
+  }
+  if (Size != 1) {
+    Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + HexDigits(Port, 4) +
+              ": only byte access is modelled");
+    return;
+  }
+  Run.Model.Write(static_cast<uint16_t>(Port), static_cast<uint8_t>(Value));
+  Run.CheckModel();
+}
+
+void CpuSession::OnInterrupt(uc_engine *, uint32_t Number, void *User) {
+  CpuSession &Run = Self(User);
+  if (!Run.Stopping) {
+    Run.Fault("raises CPU exception or interrupt " + ExceptionName(Number));
+  }
+}
+
+void CpuSession::OnSystemCall(uc_engine *, void *User) {
+  CpuSession &Run = Self(User);
+  if (!Run.Stopping) {
+    Run.Fault("executes a system call instruction");
+  }
+}
+
+bool CpuSession::OnInvalid(uc_engine *, void *User) {
+  CpuSession &Run = Self(User);
+  if (!Run.Stopping) {
+    Run.Fault("executes an invalid instruction");
+  }
+  return false;
+}

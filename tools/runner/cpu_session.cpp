@@ -1,0 +1,187 @@
+#include "cpu_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+
+namespace {
+
+struct CalleeSaved {
+  uc_x86_reg Id;
+  uint32_t Value; // preloaded before the call, expected back after it
+  const char *Name;
+};
+
+constexpr CalleeSaved CALLEE_SAVED[] = {
+    {UC_X86_REG_EBX, 0xB0B0B0B0, "EBX"},
+    {UC_X86_REG_ESI, 0x51515151, "ESI"},
+    {UC_X86_REG_EDI, 0xD1D1D1D1, "EDI"},
+    {UC_X86_REG_EBP, 0xB9B9B9B9, "EBP"},
+};
+
+// Scratch registers get values no correct result would take by accident.
+constexpr uint32_t EAX_IN = 0xAAAAAAAA;
+constexpr uint32_t ECX_IN = 0xCCCCCCCC;
+constexpr uint32_t EDX_IN = 0xDDDDDDDD;
+
+constexpr uint32_t EFLAGS_IF = 1u << 9;         // interrupts enabled: set on entry and on return
+constexpr uint32_t EFLAGS_DF = 1u << 10;        // direction flag: clear on entry and on return
+constexpr uint32_t EFLAGS_IN = 0x2 | EFLAGS_IF; // bit 1 always reads one
+constexpr uint8_t HLT = 0xF4;                   // fills the sentinel page
+constexpr uint64_t HOST_TIME_LIMIT_US = 60000000;
+
+} // namespace
+
+CpuSession::CpuSession(const RunLayout &Layout, uint64_t MaxInstructions, PlatformModel &Model,
+                       RunResult &Result)
+    : Layout(Layout), MaxInstructions(MaxInstructions), Model(Model), Result(Result) {}
+
+CpuSession::~CpuSession() {
+  if (Uc != nullptr) {
+    uc_close(Uc);
+  }
+}
+
+bool CpuSession::Load(const LoadedImage &Image, std::string *Error) {
+  uc_err Status = uc_open(UC_ARCH_X86, UC_MODE_32, &Uc);
+  if (Status != UC_ERR_OK) {
+    Uc = nullptr;
+    *Error = uc_strerror(Status);
+    return false;
+  }
+  const std::vector<uint8_t> Halts(PAGE_SIZE, HLT);
+  // The image's pages are fully accessible: the memory hook, not the page protection, decides
+  // what the image may touch, so that every breach gets a message of its own.
+  Status = uc_mem_map(Uc, Layout.PagesLow, Layout.PagesHigh - Layout.PagesLow, UC_PROT_ALL);
+  if (Status == UC_ERR_OK) {
+    Status = uc_mem_write(Uc, Image.Base, Image.Memory.data(), Image.Memory.size());
+  }
+  if (Status == UC_ERR_OK) {
+    Status = uc_mem_map(Uc, Layout.StackLow, Layout.StackTop - Layout.StackLow,
+                        UC_PROT_READ | UC_PROT_WRITE);
+  }
+  if (Status == UC_ERR_OK) {
+    Status = uc_mem_map(Uc, Layout.Sentinel, PAGE_SIZE, UC_PROT_EXEC);
+  }
+  if (Status == UC_ERR_OK) {
+    Status = uc_mem_write(Uc, Layout.Sentinel, Halts.data(), Halts.size());
+  }
+  if (Status != UC_ERR_OK) {
+    *Error = uc_strerror(Status);
+    return false;
+  }
+  return AddHooks(Error);
+}
+
+bool CpuSession::AddHooks(std::string *Error) {
+  constexpr uint64_t ALL_BEGIN = 1, ALL_END = 0; // begin > end: every address
+  uc_hook Hook;
+  const uc_err Results[] = {
+      uc_hook_add(Uc, &Hook, UC_HOOK_CODE, reinterpret_cast<void *>(OnCode), this, ALL_BEGIN,
+                  ALL_END),
+      uc_hook_add(Uc, &Hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE,
+                  reinterpret_cast<void *>(OnMemory), this, ALL_BEGIN, ALL_END),
+      uc_hook_add(Uc, &Hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void *>(OnBadMemory), this,
+                  ALL_BEGIN, ALL_END),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnIn), this, ALL_BEGIN, ALL_END,
+                  UC_X86_INS_IN),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnOut), this, ALL_BEGIN,
+                  ALL_END, UC_X86_INS_OUT),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnSystemCall), this, ALL_BEGIN,
+                  ALL_END, UC_X86_INS_SYSCALL),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INSN, reinterpret_cast<void *>(OnSystemCall), this, ALL_BEGIN,
+                  ALL_END, UC_X86_INS_SYSENTER),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INTR, reinterpret_cast<void *>(OnInterrupt), this, ALL_BEGIN,
+                  ALL_END),
+      uc_hook_add(Uc, &Hook, UC_HOOK_INSN_INVALID, reinterpret_cast<void *>(OnInvalid), this,
+                  ALL_BEGIN, ALL_END),
+  };
+  const uc_err *Failed = std::find_if(std::begin(Results), std::end(Results),
+                                      [](uc_err Status) { return Status != UC_ERR_OK; });
+  if (Failed != std::end(Results)) {
+    *Error = uc_strerror(*Failed);
+    return false;
+  }
+  return true;
+}
+
+void CpuSession::SetUpCall(uint32_t Entry) {
+  // The dispatcher's call: push SystemTable, push ImageHandle, call Entry.
+  const uint32_t Frame[3] = {Layout.Sentinel, Layout.ImageHandle, Layout.SystemTable};
+  uc_mem_write(Uc, Layout.EntryEsp(), Frame, sizeof Frame); // the host is little-endian too
+  const std::pair<int, uint32_t> Registers[] = {
+      {UC_X86_REG_ESP, Layout.EntryEsp()},
+      {UC_X86_REG_EIP, Entry},
+      {UC_X86_REG_EAX, EAX_IN},
+      {UC_X86_REG_ECX, ECX_IN},
+      {UC_X86_REG_EDX, EDX_IN},
+      {UC_X86_REG_EFLAGS, EFLAGS_IN},
+  };
+  for (const auto &[Id, Value] : Registers) {
+    uc_reg_write(Uc, Id, &Value);
+  }
+  for (const CalleeSaved &Saved : CALLEE_SAVED) {
+    uc_reg_write(Uc, Saved.Id, &Saved.Value);
+  }
+  LowestEsp = Layout.EntryEsp();
+}
+
+void CpuSession::CallEntry(uint32_t Entry) {
+  SetUpCall(Entry);
+  const auto Start = std::chrono::steady_clock::now();
+  const uc_err Status = uc_emu_start(Uc, Entry, Layout.Sentinel, HOST_TIME_LIMIT_US, 0);
+  const auto Elapsed = std::chrono::steady_clock::now() - Start;
+  Result.PeakStack = Layout.CallEsp() - LowestEsp;
+  Result.Eax = Register(UC_X86_REG_EAX);
+  if (!Result.Faults.empty()) {
+    return;
+  }
+  Eip = Register(UC_X86_REG_EIP);
+  if (Status != UC_ERR_OK) {
+    Fault(std::string("stops with emulator error: ") + uc_strerror(Status));
+  } else if (Eip != Layout.Sentinel) {
+    Fault(Elapsed >= std::chrono::microseconds(HOST_TIME_LIMIT_US)
+              ? "does not return within the host time limit of 60 s"
+              : "stops without returning");
+  } else {
+    CheckReturn();
+  }
+}
+
+void CpuSession::CheckReturn() {
+  const uint32_t Esp = Register(UC_X86_REG_ESP);
+  if (Esp != Layout.CallEsp()) {
+    const int64_t Off = int64_t{Esp} - Layout.CallEsp();
+    Result.Faults.push_back("returns with ESP " + Hex32(Esp) + " instead of " +
+                            Hex32(Layout.CallEsp()) + " (" + (Off > 0 ? "+" : "") +
+                            std::to_string(Off) + " bytes; the caller removes the arguments)");
+  }
+  for (const CalleeSaved &Saved : CALLEE_SAVED) {
+    const uint32_t Value = Register(Saved.Id);
+    if (Value != Saved.Value) {
+      Result.Faults.push_back(std::string("changes callee-saved ") + Saved.Name + " from " +
+                              Hex32(Saved.Value) + " to " + Hex32(Value));
+    }
+  }
+  const uint32_t Flags = Register(UC_X86_REG_EFLAGS);
+  if ((Flags & EFLAGS_DF) != 0) {
+    Result.Faults.push_back("returns with the direction flag set");
+  }
+  if ((Flags & EFLAGS_IF) == 0) {
+    Result.Faults.push_back("returns with interrupts disabled");
+  }
+}
+
+uint32_t CpuSession::Register(int Id) const {
+  uint32_t Value = 0;
+  uc_reg_read(Uc, Id, &Value);
+  return Value;
+}
+
+void CpuSession::Fault(const std::string &What) {
+  Result.Faults.push_back(What + " (EIP " + Hex32(Eip) + ")");
+  if (!Stopping) {
+    Stopping = true;
+    uc_emu_stop(Uc);
+  }
+}

@@ -1,0 +1,37 @@
+// Placing a TE image in memory to run it in place: the whole file at the address its header
+// belongs at, uninitialised section tails zeroed, base relocations applied for the chosen base.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "te_image.h"
+
+constexpr uint16_t IMAGE_MACHINE_I386 = 0x014C;
+constexpr uint8_t IMAGE_REL_BASED_ABSOLUTE = 0;
+constexpr uint8_t IMAGE_REL_BASED_HIGHLOW = 3;
+constexpr uint32_t MAX_IMAGE_SPAN = 64u << 20; // bytes; larger images are refused
+
+struct LoadedImage {
+  TeImage Te;
+  uint32_t Base = 0;               // address of RVA 0
+  uint32_t Span = 0;               // bytes from Base: headers, sections and the file's tail
+  uint32_t PreferredBase = 0;      // the header's ImageBase
+  uint32_t RelocationsApplied = 0; // HIGHLOW entries
+  std::vector<uint8_t> Memory;     // Span bytes, as they stand at Base after relocation
+
+  uint32_t Entry() const { return Base + Te.AddressOfEntryPoint; }
+};
+
+// Parses File and lays it out at Base. The TE header goes to Base + Displacement(), so every
+// section lands at Base + its RVA; this needs each section's file offset to equal its RVA.
+// On failure returns false and sets Error to a one-line reason.
+bool LoadTeImage(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
+                 std::string *Error);
+
+// "0x0040a000" for Digits 8: a value in hexadecimal as the runner prints it.
+std::string HexDigits(uint32_t Value, int Digits);
+inline std::string Hex32(uint32_t Value) {
+  return HexDigits(Value, 8);
+}

@@ -1,0 +1,36 @@
+#include "image_runner.h"
+
+#include <unicorn/unicorn.h>
+
+#include "cpu_session.h"
+#include "image_loader.h"
+
+uint64_t DefaultInstructionBound(uint32_t BusyPollsPerByte) {
+  constexpr uint64_t INSTRUCTIONS_PER_POLL = 16;
+  constexpr uint64_t BYTES = 4096;
+  return BASE_INSTRUCTION_BOUND + uint64_t{BusyPollsPerByte} * INSTRUCTIONS_PER_POLL * BYTES;
+}
+
+RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options,
+                   PlatformModel &Model) {
+  RunResult Result;
+  LoadedImage Image;
+  std::string Error;
+  if (!LoadTeImage(Te, Options.Base, &Image, &Error) ||
+      !PlanLayout(Image.Base, Image.Span, Options.StackSize, &Result.Layout, &Error)) {
+    Result.Faults.push_back(Error);
+    return Result;
+  }
+  Result.Entry = Image.Entry();
+  Result.PreferredBase = Image.PreferredBase;
+  Result.RelocationsApplied = Image.RelocationsApplied;
+
+  CpuSession Session(Result.Layout, Options.MaxInstructions, Model, Result);
+  if (!Session.Load(Image, &Error)) {
+    Result.Faults.push_back("emulator: " + Error);
+    return Result;
+  }
+  Session.CallEntry(Image.Entry());
+  Result.Status = Result.Faults.empty() ? RunStatus::Clean : RunStatus::Faulted;
+  return Result;
+}

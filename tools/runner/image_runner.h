@@ -1,0 +1,48 @@
+// Runs a TE image's entry point on an emulated IA-32 CPU the way the module dispatcher calls
+// it: cdecl, (ImageHandle, SystemTable), flat 32-bit protected mode. Every port access goes to
+// a PlatformModel; every memory access, the callee-saved registers and the stack pointer are
+// checked against what a well-behaved boot-service driver entry may do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform_model.h"
+#include "run_layout.h"
+
+constexpr uint32_t DEFAULT_LOAD_BASE = 0x00810000; // differs from the linker's 0x00400000
+constexpr uint32_t DEFAULT_STACK_SIZE = 64 * 1024; // bytes
+constexpr uint64_t BASE_INSTRUCTION_BOUND = 1000000;
+
+// BASE_INSTRUCTION_BOUND plus room for BusyPollsPerByte LSR polls of 16 instructions before
+// each of 4096 bytes.
+uint64_t DefaultInstructionBound(uint32_t BusyPollsPerByte);
+
+struct RunOptions {
+  uint32_t Base = DEFAULT_LOAD_BASE; // address of RVA 0
+  uint32_t StackSize = DEFAULT_STACK_SIZE;
+  uint64_t MaxInstructions = BASE_INSTRUCTION_BOUND;
+};
+
+enum class RunStatus {
+  Clean,     // returned with no fault
+  Faulted,   // ran, and broke a rule
+  NotLoaded, // the image could not be loaded; Faults[0] says why
+};
+
+struct RunResult {
+  RunStatus Status = RunStatus::NotLoaded;
+  std::vector<std::string> Faults; // one line each
+  uint32_t Eax = 0;                // the entry's result, when it returned
+  uint64_t Instructions = 0;       // executed
+  uint32_t PeakStack = 0;          // bytes below the ESP of the call, return address included
+  // Where things were, for the report.
+  uint32_t Entry = 0;
+  uint32_t PreferredBase = 0;
+  uint32_t RelocationsApplied = 0;
+  RunLayout Layout;
+};
+
+// Loads Te at Options.Base and calls its entry once. Port accesses go to Model.
+RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options, PlatformModel &Model);
