@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
-  packages=(clang clang-14 lld cmake ninja-build libgtest-dev clang-format clang-tidy cppcheck)
+  packages=(clang clang-14 lld cmake ninja-build pkg-config libgtest-dev libbenchmark-dev
+    libclang-rt-14-dev libunicorn-dev qemu-system-x86 ovmf-ia32 clang-format clang-tidy cppcheck)
 fi
 
 missing=()
