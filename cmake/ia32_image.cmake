@@ -4,6 +4,7 @@
 # Outputs (in the build tree):
 #   image/oemcom.efi   the PE32 image as linked
 #   image/oemcom.te    the TE image the firmware dispatches
+#   image/oemcom.map   the link map
 
 find_program(IA32_CLANG NAMES clang++-14 clang++ REQUIRED)
 find_program(IA32_LLD_LINK NAMES lld-link-14 lld-link REQUIRED)
@@ -39,8 +40,11 @@ foreach(Source ${MODULE_SOURCES} entry/port_io_ia32.cpp)
   list(APPEND IA32_OBJECTS ${Object})
 endforeach()
 
+# The map tells code from constant data inside the merged .text (tools/report.sh reads it).
 add_custom_command(OUTPUT ${OEMCOM_PE}
-  COMMAND ${IA32_LLD_LINK} ${IA32_LINK_FLAGS} /out:${OEMCOM_PE} ${IA32_OBJECTS}
+  BYPRODUCTS ${IA32_DIR}/oemcom.map
+  COMMAND ${IA32_LLD_LINK} ${IA32_LINK_FLAGS} /map:${IA32_DIR}/oemcom.map /out:${OEMCOM_PE}
+          ${IA32_OBJECTS}
   DEPENDS ${IA32_OBJECTS}
   COMMENT "lld-link oemcom.efi"
   VERBATIM)

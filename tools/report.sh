@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Prints the module's figures and checks them against their budgets; exits 1 when one is
+# exceeded. Builds what it measures first.
+# Usage: tools/report.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+readonly BUDGET_TE_BYTES=3072
+readonly BUDGET_STACK_BYTES=2200
+readonly BUDGET_INSTRUCTIONS_PROBE_00=900
+readonly BAUD=115200
+readonly BITS_PER_CHARACTER=11 # start, 8 data, no parity, 2 stop
+
+tools/deps.sh
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" --target image te-tool te-run >/dev/null
+
+image=$build/image/oemcom.te
+inspect=$("$build/tools/te/te-tool" inspect "$image")
+
+te_bytes=$(stat -c %s "$image")
+text_bytes=$(($(awk '$1 == ".text" && $2 == "RVA" { print $5; exit }' <<<"$inspect")))
+# The link map's first constant-data contribution marks where code ends inside .text.
+code_bytes=$((16#$(awk '$3 == ".rdata" { split($1, a, ":"); print a[2]; exit }' \
+  "$build/image/oemcom.map")))
+data_bytes=$((text_bytes - code_bytes))
+relocations=$(awk '/^Relocations/ { n = 0 } / HIGHLOW / { n++ } END { print n }' <<<"$inspect")
+
+run() { "$build/tools/runner/te-run" --probe "$1" "$image"; }
+value() { awk -v key="$1" 'index($0, key) == 1 { print $(NF - ($NF == "bytes")); exit }'; }
+run_ff=$(run 0xff)
+run_00=$(run 0x00)
+instructions_ff=$(value "instructions:" <<<"$run_ff")
+instructions_00=$(value "instructions:" <<<"$run_00")
+stack=$(printf '%s\n%s\n' "$(value "peak stack:" <<<"$run_ff")" "$(value "peak stack:" <<<"$run_00")" |
+  sort -n | tail -1)
+wire_characters=$(sed -n 's/^serial line (\([0-9]*\) bytes).*/\1/p' <<<"$run_00")
+wire_us=$((wire_characters * BITS_PER_CHARACTER * 1000000 / BAUD))
+
+status=0
+line() { # name, value, unit, budget (optional)
+  local verdict=""
+  if [ -n "${4:-}" ]; then
+    if [ "$2" -le "$4" ]; then verdict="(budget $4: ok)"; else verdict="(budget $4: OVER)"; status=1; fi
+  fi
+  printf '%-40s %8s %-8s %s\n' "$1" "$2" "$3" "$verdict"
+}
+echo "figures of $image"
+line "TE image" "$te_bytes" bytes "$BUDGET_TE_BYTES"
+line ".text code" "$code_bytes" bytes
+line ".text constant data" "$data_bytes" bytes
+line "relocations (HIGHLOW)" "$relocations" ""
+line "entry instructions, probe 0xFF" "$instructions_ff" ""
+line "entry instructions, probe 0x00" "$instructions_00" "" "$BUDGET_INSTRUCTIONS_PROBE_00"
+line "peak stack" "$stack" bytes "$BUDGET_STACK_BYTES"
+printf '%-40s %8s %-8s %s\n' "banner on the wire at $BAUD 8N2" \
+  "$((wire_us / 1000)).$(printf '%03d' $((wire_us % 1000)))" ms \
+  "($wire_characters characters x $BITS_PER_CHARACTER bits)"
+exit $status
