@@ -34,13 +34,24 @@ Outcome RunTool(const std::string &Arguments) {
   return Result;
 }
 
-std::string WriteFile(const std::string &Name, const std::vector<uint8_t> &Bytes) {
-  const std::string Path = testing::TempDir() + "te_run_" + std::to_string(getpid()) + "_" + Name;
-  std::ofstream(Path, std::ios::binary)
-      .write(reinterpret_cast<const char *>(Bytes.data()),
-             static_cast<std::streamsize>(Bytes.size()));
-  return "'" + Path + "'";
-}
+// An image written for the command to read, removed again when the test ends.
+class ImageFile {
+public:
+  ImageFile(const std::string &Name, const std::vector<uint8_t> &Bytes)
+      : Path(testing::TempDir() + "te_run_" + std::to_string(getpid()) + "_" + Name) {
+    std::ofstream(Path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(Bytes.data()),
+               static_cast<std::streamsize>(Bytes.size()));
+  }
+  ~ImageFile() { std::remove(Path.c_str()); }
+  ImageFile(const ImageFile &) = delete;
+  ImageFile &operator=(const ImageFile &) = delete;
+
+  std::string Quoted() const { return "'" + Path + "'"; }
+
+private:
+  std::string Path;
+};
 
 struct CliCase {
   std::string Arguments;
@@ -50,13 +61,17 @@ struct CliCase {
 
 TEST(TeRunCommand, ExitStatusAndMessage) {
   // xor eax,eax; ret
-  const std::string Clean = WriteFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
+  const ImageFile CleanFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
   // mov al,'A'; mov dx,0x240; out dx,al; xor eax,eax; ret
-  const std::string Unpolled = WriteFile(
+  const ImageFile UnpolledFile(
       "unpolled.te", BuildTe({{0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3}, {}}));
   // jmp $
-  const std::string Loop = WriteFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
-  const std::string Corrupt = WriteFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
+  const ImageFile LoopFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
+  const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
+  const std::string Clean = CleanFile.Quoted();
+  const std::string Unpolled = UnpolledFile.Quoted();
+  const std::string Loop = LoopFile.Quoted();
+  const std::string Corrupt = CorruptFile.Quoted();
   const std::string Built = std::string("'") + OEMCOM_TE_PATH + "'";
   const CliCase Cases[] = {
       {"--help", 0, "usage: te-run [options] IMAGE.te"},

@@ -1,0 +1,26 @@
+# Lays out a fresh fuzz corpus: DIR/seeds filled with seeds, DIR/work empty for new inputs.
+#   cmake -DDIR=<folder> [-DSEEDER=<command|arg|...>] [-DFILES=<file|file|...>]
+#         -P fresh_corpus.cmake
+# SEEDER is run with DIR/seeds appended; each of FILES is copied into DIR/seeds.
+file(REMOVE_RECURSE ${DIR})
+file(MAKE_DIRECTORY ${DIR}/seeds ${DIR}/work)
+if(SEEDER)
+  string(REPLACE "|" ";" Command "${SEEDER}")
+  execute_process(COMMAND ${Command} ${DIR}/seeds RESULT_VARIABLE Result)
+  if(NOT Result EQUAL 0)
+    message(FATAL_ERROR "seed command failed (${Result}): ${Command}")
+  endif()
+endif()
+string(REPLACE "|" ";" Files "${FILES}")
+foreach(File ${Files})
+  if(NOT EXISTS ${File})
+    message(FATAL_ERROR "seed file missing: ${File}")
+  endif()
+  file(COPY ${File} DESTINATION ${DIR}/seeds)
+endforeach()
+file(GLOB Seeds ${DIR}/seeds/*)
+list(LENGTH Seeds Count)
+if(Count EQUAL 0)
+  message(FATAL_ERROR "no seeds in ${DIR}/seeds")
+endif()
+message(STATUS "${Count} seeds in ${DIR}/seeds")
