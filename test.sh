@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything (host module, tools, IA-32 TE image) and runs every test.
+# Builds everything (host module, tools, IA-32 TE image, fuzz targets) and runs every test:
+# the full suite in build/, including the static checks, the fuzz smoke runs and the QEMU
+# boots, then the host suite again under AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh
+jobs=$(nproc)
+
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DOEMCOM_SANITIZE=ON >/dev/null
+cmake --build build-asan
+# The boots and the static checks do not depend on how the host code is built.
+ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE qemu -E '^lint\.'
