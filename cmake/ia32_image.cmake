@@ -49,17 +49,14 @@ add_custom_command(OUTPUT ${OEMCOM_PE}
   COMMENT "lld-link oemcom.efi"
   VERBATIM)
 
-if(TARGET te-tool)
-  add_custom_command(OUTPUT ${OEMCOM_TE}
-    COMMAND te-tool convert ${OEMCOM_PE} ${OEMCOM_TE}
-    COMMAND te-tool check ${OEMCOM_TE}
-    DEPENDS ${OEMCOM_PE} te-tool
-    COMMENT "TE image oemcom.te"
-    VERBATIM)
-  add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
-else()
-  add_custom_target(image ALL DEPENDS ${OEMCOM_PE})
-endif()
+# te-tool is defined in tools/te; target names in custom commands resolve at generation.
+add_custom_command(OUTPUT ${OEMCOM_TE}
+  COMMAND te-tool convert ${OEMCOM_PE} ${OEMCOM_TE}
+  COMMAND te-tool check ${OEMCOM_TE}
+  DEPENDS ${OEMCOM_PE} te-tool
+  COMMENT "TE image oemcom.te"
+  VERBATIM)
+add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
 
 # The link refuses every support routine the compiler may call.
 foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)
