@@ -24,7 +24,11 @@ done
 
 tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build --target image te-run | grep -E 'oemcom.te:|error' || true
+if ! log=$(cmake --build build --target image te-run 2>&1); then
+  echo "$log" >&2
+  exit 1
+fi
+grep -E 'oemcom.te: ' <<<"$log" || true
 
 echo "== emulated CPU (te-run) =="
 build/tools/runner/te-run --probe "$probe" --busy "$busy" build/image/oemcom.te
