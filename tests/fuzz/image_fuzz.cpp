@@ -11,7 +11,7 @@
 #include "pe_to_te.h"
 #include "te_check.h"
 #include "te_image.h"
-#include "te_inspect.h"
+#include "te_listing.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "pe_builder.h"
 #include "pe_to_te.h"
 #include "te_check.h"
-#include "te_inspect.h"
+#include "te_listing.h"
 
 namespace {
 

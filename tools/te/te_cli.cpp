@@ -3,7 +3,7 @@
 #include "file_io.h"
 #include "pe_to_te.h"
 #include "te_check.h"
-#include "te_inspect.h"
+#include "te_listing.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "te_inspect.h"
+#include "te_listing.h"
 
 #include <cstdarg>
 #include <cstdio>
