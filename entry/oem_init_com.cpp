@@ -21,6 +21,7 @@ namespace {
 
 constexpr uint8_t SIO_PROBE_ABSENT = 0xFF;
 constexpr uint8_t LCR_8N2 = UART_LCR_WLS_8 | UART_LCR_STB; // 8 data bits, no parity, 2 stop bits
+static_assert((LCR_8N2 & UART_LCR_PEN) == 0, "the line runs without parity");
 
 } // namespace
 

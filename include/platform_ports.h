@@ -21,7 +21,6 @@ constexpr uint8_t SIO_LDN_SERIAL = 0x03;  // the serial port's logical device
 // 16550 registers, as offsets from the UART base.
 constexpr uint16_t UART_THR = 0; // transmitter holding register (write, DLAB = 0)
 constexpr uint16_t UART_DLL = 0; // divisor latch low (DLAB = 1)
-constexpr uint16_t UART_IER = 1; // interrupt enable (DLAB = 0)
 constexpr uint16_t UART_DLM = 1; // divisor latch high (DLAB = 1)
 constexpr uint16_t UART_LCR = 3; // line control
 constexpr uint16_t UART_LSR = 5; // line status
