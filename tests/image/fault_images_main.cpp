@@ -1,6 +1,7 @@
-// fault-images OUTDIR: writes the script-player images (player_ok.te and the four faulty
-// ones) for the tests that boot them in real firmware.
+// fault-images OUTDIR: makes OUTDIR if needed and writes the script-player images (player_ok.te and
+// the four faulty ones) for the tests that boot them in real firmware.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -13,6 +14,8 @@ int main(int Count, char **Values) {
                stderr);
     return 2;
   }
+  std::error_code Ignored; // a folder that cannot be made shows as a file that cannot be written
+  std::filesystem::create_directories(Values[1], Ignored);
   for (const PlayerFile &File : PlayerFiles()) {
     const std::string Path = std::string(Values[1]) + "/" + File.Name;
     std::ofstream Out(Path, std::ios::binary);
