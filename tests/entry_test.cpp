@@ -1,7 +1,7 @@
 // OemInitComEntry's exact port trace and result, against the platform model.
 #include "entry.h"
-#include "entry_script.h"
 #include "port_io_fake.h"
+#include "trace_check.h"
 
 namespace {
 

@@ -1,11 +1,14 @@
-// Runs OemInitComEntry on the host against the platform model and prints what it did.
+// Runs OemInitComEntry on the host against the platform model, prints what it did and holds
+// it to the expected script.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "entry.h"
+#include "entry_script.h"
 #include "port_io_fake.h"
+#include "script_check.h"
 
 namespace {
 
@@ -55,5 +58,8 @@ int main(int argc, char **argv) {
   std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe, Options.BusyPollsPerByte,
               PlatformReport(Model).c_str());
   std::printf("result: 0x%08x%s\n", Status, Status == EFI_SUCCESS ? " (EFI_SUCCESS)" : "");
-  return Status == EFI_SUCCESS && Model.Faults().empty() ? 0 : 1;
+  const Verdict Judged = JudgeRun(Model, EntryScript(Options.Probe, Options.BusyPollsPerByte),
+                                  Model.Faults().size(), Status);
+  std::fputs(Judged.Lines.c_str(), stdout);
+  return Judged.Pass ? 0 : 1;
 }

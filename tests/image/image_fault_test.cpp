@@ -33,6 +33,16 @@ bool AnyContains(const std::vector<std::string> &Faults, const std::string &Frag
 }
 
 TEST(ImageRunnerFaults, EachMisbehaviourIsCaught) {
+  // mov dx,0x245; poll: in al,dx; test al,0x40; jz poll;
+  // mov dx,0x240; mov al,'A'; out dx,al; xor eax,eax; ret
+  const std::vector<uint8_t> WaitsForTemt = {0x66, 0xBA, 0x45, 0x02, 0xEC, 0xA8, 0x40,
+                                             0x74, 0xFB, 0x66, 0xBA, 0x40, 0x02, 0xB0,
+                                             0x41, 0xEE, 0x31, 0xC0, 0xC3};
+  // The same with cmp al,0x60; jne poll
+  std::vector<uint8_t> WaitsFor60 = WaitsForTemt;
+  WaitsFor60[5] = 0x3C;
+  WaitsFor60[6] = 0x60;
+  WaitsFor60[7] = 0x75;
   const FaultCase Cases[] = {
       // call $+5; pop eax; mov [eax],ecx; xor eax,eax; ret
       {"own pages",
@@ -76,6 +86,9 @@ TEST(ImageRunnerFaults, EachMisbehaviourIsCaught) {
        {0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3},
        "port access: THR written while LSR reports busy (byte 0x41) (EIP 0x00810206)",
        1},
+      {"TEMT poll", WaitsForTemt, "LSR polled again after it reported THRE set", 0},
+      {"TEMT poll, busy", WaitsForTemt, "THR written while LSR reports busy (byte 0x41)", 2},
+      {"LSR compared with 0x60", WaitsFor60, "LSR polled again after it reported THRE set", 2},
       // in al,0x80; ret
       {"unmodelled port", {0xE4, 0x80, 0xC3}, "read of unmodelled port 0x0080", 0},
       // mov dx,0x259; in ax,dx

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "entry_script.h"
 #include "image_runner.h"
+#include "trace_check.h"
 
 namespace {
 

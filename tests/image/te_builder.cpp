@@ -5,7 +5,6 @@
 namespace {
 
 constexpr uint32_t SECTION_ALIGNMENT = 0x20; // as the module is linked (/align:32)
-constexpr uint32_t SCN_TEXT = 0x60000020;    // code, execute, read
 constexpr uint32_t SCN_RELOC = 0x42000040;   // initialised data, discardable, read
 constexpr uint16_t REL_HIGHLOW = 3;
 constexpr uint8_t SUBSYSTEM_BOOT_SERVICE_DRIVER = 11;
@@ -79,7 +78,7 @@ std::vector<uint8_t> BuildTe(const TestImage &Image) {
   PutU32(File, TE_AT_ENTRY, TEST_TEXT_RVA);
   PutU32(File, 12, TEST_TEXT_RVA); // BaseOfCode
   PutU32(File, TE_AT_IMAGE_BASE, TEST_IMAGE_BASE);
-  PutSection(File, TE_AT_SECTIONS, ".text", TEST_TEXT_RVA, TextSize, SCN_TEXT);
+  PutSection(File, TE_AT_SECTIONS, ".text", TEST_TEXT_RVA, TextSize, Image.TextFlags);
   std::copy(Image.Code.begin(), Image.Code.end(), File.begin() + (TEST_TEXT_RVA - DISPLACEMENT));
   if (!Relocations.empty()) {
     PutU32(File, 24, RelocRva); // base relocation directory

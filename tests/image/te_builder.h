@@ -10,10 +10,14 @@ constexpr uint32_t TEST_IMAGE_BASE = 0x00400000; // the linked ImageBase
 constexpr uint32_t TEST_TEXT_RVA = 0x200;        // .text; the entry point is its first byte
 constexpr uint16_t TEST_STRIPPED_SIZE = 0x178;   // DOS header, stub and PE32 headers
 
+constexpr uint32_t TEST_SCN_TEXT = 0x60000020;      // code, execute, read
+constexpr uint32_t TEST_SCN_NOT_PAGED = 0x08000000; // as the module's .text
+
 struct TestImage {
   std::vector<uint8_t> Code;
   std::vector<uint32_t> Relocated; // offsets in Code of 32-bit absolute addresses (HIGHLOW)
   uint16_t Machine = 0x014C;
+  uint32_t TextFlags = TEST_SCN_TEXT;
 };
 
 // Where Code[Offset] is when the image sits at TEST_IMAGE_BASE: what relocated fields hold.

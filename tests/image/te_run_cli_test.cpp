@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "entry_script.h"
+#include "fault_images.h"
 #include "te_builder.h"
 
 namespace {
@@ -53,6 +55,20 @@ private:
   std::string Path;
 };
 
+// A trace file of Script as a recorder might write it: short and upper-case hex, a comment,
+// blank lines, and LSR reads carrying what an idle 16550 reports rather than the model's values.
+std::vector<uint8_t> TraceFile(const std::vector<PortAccess> &Script) {
+  std::string Text = "# recorded trace\n\n";
+  for (const PortAccess &Access : Script) {
+    const bool Lsr = !Access.IsWrite && Access.Port == 0x245;
+    char Line[32];
+    std::snprintf(Line, sizeof Line, "%s 0X%X 0x%X\n", Access.IsWrite ? "W" : "r", Access.Port,
+                  Lsr ? 0x60u : Access.Value);
+    Text += Line;
+  }
+  return std::vector<uint8_t>(Text.begin(), Text.end());
+}
+
 struct CliCase {
   std::string Arguments;
   int Exit;
@@ -73,6 +89,17 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   const std::string Loop = LoopFile.Quoted();
   const std::string Corrupt = CorruptFile.Quoted();
   const std::string Built = std::string("'") + OEMCOM_TE_PATH + "'";
+  const std::vector<PlayerFile> Players = PlayerFiles();
+  const ImageFile PlayerOk(Players[0].Name, Players[0].Image);
+  const ImageFile Lcr8n1(Players[1].Name, Players[1].Image);
+  const ImageFile DlmFirst(Players[2].Name, Players[2].Image);
+  const ImageFile ExtraFcr(Players[3].Name, Players[3].Image);
+  const ImageFile NoPoll(Players[4].Name, Players[4].Image);
+  std::vector<PortAccess> Script = EntryScript(0x00, 0);
+  const ImageFile TraceOk("trace_ok.txt", TraceFile(Script));
+  Script[28].Value = 0x03;
+  const ImageFile Trace8n1("trace_8n1.txt", TraceFile(Script));
+  const ImageFile TraceBad("trace_bad.txt", {'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
   const CliCase Cases[] = {
       {"--help", 0, "usage: te-run [options] IMAGE.te"},
       {"", 2, "te-run: no image given"},
@@ -84,12 +111,43 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {"/nonexistent/oemcom.te", 2, "te-run: cannot open /nonexistent/oemcom.te"},
       {Corrupt, 2, "not a valid TE image: bad TE signature 0x4d4d"},
       {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
-      {Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
+      {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
+      {Clean, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
       {"--busy=1 " + Unpolled, 1, "FAULT: the image port access: THR written while LSR"},
       {"--max-instructions 500 " + Loop, 1, "does not return within 500 instructions"},
       {"--probe 0x00 --busy 2 " + Built, 0,
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},
       {"--probe 0xff --base 0x7ff00000 " + Built, 0, "run: clean\n"},
+      {"--probe 0xff " + Built, 0,
+       "verdict: PASS: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+      {"--probe 0x00 " + Built, 0,
+       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+      {"--probe 0xfe " + Built, 0,
+       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+      {"--probe 0xfe --busy 3 " + PlayerOk.Quoted(), 0, "verdict: PASS: 124 port accesses"},
+      {"--probe 0x00 " + Lcr8n1.Quoted(), 1,
+       "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"
+       "verdict: FAIL: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
+      {"--probe 0x00 " + DlmFirst.Quoted(), 1,
+       "step 27: expected W 0x0240 <- 0x01  UART DLL, got W 0x0241 <- 0x00  UART DLM\n"},
+      {"--probe 0x00 " + ExtraFcr.Quoted(), 1,
+       "step 30: expected R 0x0245 -> 0x20  UART LSR, got W 0x0242 <- 0x07  UART FCR\n"},
+      {"--probe 0x00 " + NoPoll.Quoted(), 1,
+       "step 30: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
+      {"--probe 0xff --print-script", 0, "R 0x0259 0xff\nW 0x0243 0x87\nW 0x0240 0x01\n"},
+      {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
+       "  R 0x0245 -> 0x60  UART LSR\n  W 0x0240 <- 0x0d  UART THR \\r\n"},
+      {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
+       "verdict: PASS: 67 port accesses match the script\n"},
+      {"--probe 0x00 --busy 1 --check-trace " + TraceOk.Quoted(), 1,
+       "step 31: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
+      {"--probe 0x00 --check-trace " + Trace8n1.Quoted(), 1,
+       "verdict: FAIL: step 29 differs from the script\n"},
+      {"--probe 0xfe --check-trace " + TraceOk.Quoted(), 1, "step 1: expected R 0x0259 -> 0xfe"},
+      {"--check-trace " + TraceBad.Quoted(), 2, "line 2: 'W 0x243' is not an access"},
+      {"--check-trace /nonexistent/trace.txt", 2, "cannot open /nonexistent/trace.txt"},
+      {"--check-trace " + TraceOk.Quoted() + " " + Built, 2, "--check-trace takes no image"},
+      {"--print-script --stack 8192", 2, "--stack applies only to a run of an image"},
   };
   for (const CliCase &Case : Cases) {
     SCOPED_TRACE(Case.Arguments);

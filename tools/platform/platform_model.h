@@ -2,6 +2,12 @@
 // configuration index/data ports, the bus delay port and a 16550 UART at SERIAL_BASE.
 // It records every access in order, names it in the platform's terms, and flags accesses
 // that real hardware would not tolerate.
+//
+// Its UART lets only LSR bit 5 (THRE) matter: ready reads report THRE set with TEMT clear and
+// vary in another bit, busy reads report every bit but THRE. A module that waits for TEMT or
+// compares LSR with one exact value therefore polls again after a ready report; the model
+// records that as a fault and then answers the common idle patterns in turn, so that such a
+// module gets out of its loop instead of spinning where no instruction limit can stop it.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +16,14 @@
 #include <string>
 #include <vector>
 
-struct PortAccess {
-  bool IsWrite;
-  uint16_t Port;
-  uint8_t Value;
-  std::string Name; // e.g. "Super I/O index: logical device select", "UART LCR"
-};
+#include "port_names.h"
+
+// What the model's LSR answers: every bit but THRE while busy; THRE alone, then THRE and data
+// ready, alternating over the ready reports of a run (Index counts them from 0).
+constexpr uint8_t MODEL_LSR_BUSY = 0xDF;
+constexpr uint8_t ModelLsrReady(uint32_t Index) {
+  return Index % 2 == 0 ? 0x20 : 0x21;
+}
 
 struct PlatformOptions {
   uint8_t Probe = 0xFF;          // what SIO_PROBE_PORT reads
@@ -42,16 +50,20 @@ public:
   uint8_t SioRegister(uint8_t Ldn, uint8_t Register) const;
 
 private:
-  void Record(bool IsWrite, uint16_t Port, uint8_t Value, std::string Name);
   uint8_t ReadLsr();
+  void WriteSio(uint8_t Value);
 
   PlatformOptions Options;
+  PortNamer Namer;
   std::vector<PortAccess> Accesses;
   std::string Serial;
   std::vector<std::string> Problems;
   std::deque<uint8_t> LsrScript;
   uint32_t BusyLeft;
   bool LastLsrBusy = false;
+  bool ReadyReported = false; // THRE reported set since the last THR write
+  uint32_t ReadyReports = 0;  // over the run, for ModelLsrReady
+  uint32_t RepeatedPolls = 0; // LSR reads after a ready report, for this byte
   uint8_t SioIndex = 0;
   uint8_t SioLdn = 0;
   uint8_t SioGlobal[0x30] = {};
@@ -60,12 +72,6 @@ private:
   uint8_t DivisorLow = 0;
   uint8_t DivisorHigh = 0;
 };
-
-// "R 0x0259 -> 0xff  probe" / "W 0x004e <- 0x07  Super I/O index: logical device select".
-std::string DescribeAccess(const PortAccess &Access);
-
-// The serial line with CR, LF and other control bytes made visible ("\r\n").
-std::string VisibleText(const std::string &Bytes);
 
 // Trace, configuration summary, serial line and faults, as the run commands print them.
 std::string PlatformReport(const PlatformModel &Model);

@@ -1,0 +1,42 @@
+// The platform's terms for port accesses: which device and register an access reaches, how it
+// reads in a trace, and what a UART line setting amounts to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PortAccess {
+  bool IsWrite;
+  uint16_t Port;
+  uint8_t Value;
+  std::string Name; // e.g. "Super I/O index: logical device select", "UART LCR"
+};
+
+// Names accesses in order. A name depends on what came before: a Super I/O data write is
+// named by the last index written, and UART offsets 0 and 1 by the LCR's divisor latch bit.
+class PortNamer {
+public:
+  // The name of this access; the state that later names depend on follows it.
+  std::string Name(bool IsWrite, uint16_t Port, uint8_t Value);
+
+private:
+  uint8_t SioIndex = 0;
+  bool Dlab = false;
+};
+
+// Fills in the Name of every access, from a fresh PortNamer.
+void NameAccesses(std::vector<PortAccess> &Accesses);
+
+// "R 0x0259 -> 0xff  probe" / "W 0x004e <- 0x07  Super I/O index: logical device select".
+std::string DescribeAccess(const PortAccess &Access);
+
+// The serial line with CR, LF and other control bytes made visible ("\r\n").
+std::string VisibleText(const std::string &Bytes);
+
+// "115200 8N2": baud from the 1.8432 MHz clock, data bits, parity (N, O, E, M, S) and stop
+// bits, followed by " DLAB on" or " break" when those LCR bits are left set.
+std::string UartSettingText(uint16_t Divisor, uint8_t Lcr);
+
+// "0x0259" for Digits 4.
+std::string HexText(unsigned Value, int Digits);

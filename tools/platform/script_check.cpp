@@ -1,0 +1,119 @@
+#include "script_check.h"
+
+#include <algorithm>
+
+#include "entry_script.h"
+#include "platform_ports.h"
+#include "status_name.h"
+
+namespace {
+
+bool SameAccess(const PortAccess &Got, const PortAccess &Want, LsrValues Lsr) {
+  if (Got.IsWrite != Want.IsWrite || Got.Port != Want.Port) {
+    return false;
+  }
+  const bool LsrRead = !Got.IsWrite && Got.Port == SERIAL_BASE + UART_LSR;
+  return Got.Value == Want.Value || (LsrRead && Lsr == LsrValues::Ignored);
+}
+
+// "1 access", "2 accesses": Plural is the ending added to Noun.
+std::string Counted(size_t Count, const char *Noun, const char *Plural = "s") {
+  return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : Plural);
+}
+
+std::string StatusWithName(uint32_t Status) {
+  const char *Name = StatusToName(Status);
+  return HexText(Status, 8) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
+}
+
+// "verdict: PASS: a; b; c" when nothing failed, else "verdict: FAIL: x; y".
+Verdict Conclude(const std::string &Difference, const std::vector<std::string> &Failures,
+                 const std::vector<std::string> &Checked) {
+  Verdict Result;
+  Result.Pass = Failures.empty();
+  if (!Difference.empty()) {
+    Result.Lines = Difference + "\n";
+  }
+  std::string Items;
+  for (const std::string &Item : Result.Pass ? Checked : Failures) {
+    Items += (Items.empty() ? "" : "; ") + Item;
+  }
+  Result.Lines += std::string("verdict: ") + (Result.Pass ? "PASS: " : "FAIL: ") + Items + "\n";
+  return Result;
+}
+
+} // namespace
+
+ScriptMismatch CompareWithScript(const std::vector<PortAccess> &Trace,
+                                 const std::vector<PortAccess> &Script, LsrValues Lsr) {
+  ScriptMismatch Mismatch;
+  const size_t Common = std::min(Trace.size(), Script.size());
+  for (size_t Index = 0; Index < Common; ++Index) {
+    if (!SameAccess(Trace[Index], Script[Index], Lsr)) {
+      Mismatch.Step = Index + 1;
+      const std::string Step = "step " + std::to_string(Mismatch.Step);
+      Mismatch.Detail = Step + ": expected " + DescribeAccess(Script[Index]) + ", got " +
+                        DescribeAccess(Trace[Index]);
+      Mismatch.Summary = Step + " differs from the script";
+      return Mismatch;
+    }
+  }
+  if (Trace.size() < Script.size()) {
+    Mismatch.Step = Common + 1;
+    Mismatch.Summary = "trace ends after " + Counted(Common, "access", "es") + ", expected " +
+                       std::to_string(Script.size());
+    Mismatch.Detail = Mismatch.Summary + ": step " + std::to_string(Mismatch.Step) + " expected " +
+                      DescribeAccess(Script[Common]);
+  } else if (Trace.size() > Script.size()) {
+    Mismatch.Step = Common + 1;
+    Mismatch.Summary = Counted(Trace.size() - Common, "access", "es") + " beyond the script's " +
+                       std::to_string(Script.size());
+    Mismatch.Detail = Mismatch.Summary + ": step " + std::to_string(Mismatch.Step) + " got " +
+                      DescribeAccess(Trace[Common]);
+  }
+  return Mismatch;
+}
+
+Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Script, size_t Faults,
+                 uint32_t Status) {
+  const ScriptMismatch Mismatch = CompareWithScript(Model.Trace(), Script, LsrValues::Compared);
+  const std::string Uart = "UART " + UartSettingText(Model.Divisor(), Model.Lcr());
+  std::vector<std::string> Failures;
+  if (Mismatch.Step != 0) {
+    Failures.push_back(Mismatch.Summary);
+  }
+  if (Uart != std::string("UART ") + EXPECTED_UART_SETTING) {
+    Failures.push_back(Uart + ", expected " + EXPECTED_UART_SETTING);
+  }
+  if (Faults != 0) {
+    Failures.push_back(Counted(Faults, "fault"));
+  }
+  if (Faults == 0 && Status != 0) { // after a fault EAX need not be a result
+    Failures.push_back("result " + StatusWithName(Status) + ", expected EFI_SUCCESS");
+  }
+  return Conclude(
+      Mismatch.Detail, Failures,
+      {std::to_string(Script.size()) + " port accesses match the script", Uart, "EFI_SUCCESS"});
+}
+
+Verdict JudgeUnscripted(const PlatformModel &Model, size_t Faults, uint32_t Status) {
+  std::vector<std::string> Failures;
+  if (Faults != 0) {
+    Failures.push_back(Counted(Faults, "fault"));
+  }
+  return Conclude({}, Failures,
+                  {"no rule broken in " + Counted(Model.Trace().size(), "port access", "es") +
+                       " (not held to the script)",
+                   "UART " + UartSettingText(Model.Divisor(), Model.Lcr()),
+                   "result " + StatusWithName(Status)});
+}
+
+Verdict JudgeTrace(const std::vector<PortAccess> &Trace, const std::vector<PortAccess> &Script) {
+  const ScriptMismatch Mismatch = CompareWithScript(Trace, Script, LsrValues::Ignored);
+  std::vector<std::string> Failures;
+  if (Mismatch.Step != 0) {
+    Failures.push_back(Mismatch.Summary);
+  }
+  return Conclude(Mismatch.Detail, Failures,
+                  {std::to_string(Script.size()) + " port accesses match the script"});
+}

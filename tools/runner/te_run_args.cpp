@@ -1,0 +1,175 @@
+#include "te_run_args.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+const char TE_RUN_USAGE[] =
+    "usage: te-run [options] IMAGE.te\n"
+    "       te-run [--probe VALUE] [--busy N] --check-trace FILE\n"
+    "       te-run [--probe VALUE] [--busy N] --print-script\n"
+    "Calls the TE image's entry point on an emulated IA-32 CPU, with every port access\n"
+    "going to the platform model and every memory access checked, and holds the run to\n"
+    "the module's exact port script for the probe value and busy count.\n"
+    "options:\n"
+    "  --base ADDR             address of RVA 0 (default 0x00810000)\n"
+    "  --probe VALUE           what port 0x259 reads (default 0xff)\n"
+    "  --busy N                LSR polls reporting busy before each byte (default 0)\n"
+    "  --max-instructions N    bound on the call (default 1000000, plus 65536 per busy poll)\n"
+    "  --stack BYTES           stack size, a multiple of 4096 (default 65536)\n"
+    "  --no-script             run any image: only the memory, register and port rules apply\n"
+    "  --check-trace FILE      hold the port accesses in FILE to the script instead of running\n"
+    "                          an image; LSR read values are not compared\n"
+    "  --print-script          print the script, one access a line, in the FILE format:\n"
+    "                          R|W 0xPORT 0xVALUE, e.g. 'W 0x0243 0x87' (a line starting\n"
+    "                          with '#' is a comment)\n"
+    "  --help                  print this text\n"
+    "exit status: 0 the run or trace matches the script (with --no-script: no rule broken),\n"
+    "1 it differs, faults or returns other than EFI_SUCCESS, 2 bad usage or unreadable input\n";
+
+namespace {
+
+// Decimal, 0x hexadecimal or 0 octal, the whole text, at most Max.
+bool ParseNumber(const std::string &Text, uint64_t Max, uint64_t *Value) {
+  if (Text.empty() || Text[0] < '0' || Text[0] > '9') {
+    return false;
+  }
+  errno = 0;
+  char *End = nullptr;
+  const unsigned long long Parsed = std::strtoull(Text.c_str(), &End, 0);
+  if (errno != 0 || *End != '\0' || Parsed > Max) {
+    return false;
+  }
+  *Value = Parsed;
+  return true;
+}
+
+struct Parsing {
+  TeRunArguments *Args;
+  bool MaxGiven = false;
+  std::string RunOnly; // the first option given that only a run of an image uses
+};
+
+bool ParseOption(const std::string &Name, const std::string &Text, Parsing *State,
+                 std::string *Error) {
+  TeRunArguments *Args = State->Args;
+  if (Name == "--check-trace") {
+    Args->TracePath = Text;
+    if (Text.empty()) {
+      *Error = "--check-trace needs a file";
+    }
+    return !Text.empty();
+  }
+  struct Numeric {
+    const char *Name;
+    uint64_t Max;
+  };
+  constexpr Numeric NUMERIC[] = {{"--base", UINT32_MAX},
+                                 {"--probe", 0xFF},
+                                 {"--busy", UINT32_MAX},
+                                 {"--max-instructions", UINT64_MAX},
+                                 {"--stack", UINT32_MAX}};
+  for (const Numeric &Option : NUMERIC) {
+    if (Name != Option.Name) {
+      continue;
+    }
+    uint64_t Value = 0;
+    if (!ParseNumber(Text, Option.Max, &Value)) {
+      *Error = Name;
+      *Error += " needs a number up to " + std::to_string(Option.Max);
+      *Error += ", not '" + Text + "'";
+      return false;
+    }
+    if (Name == "--probe") {
+      Args->Platform.Probe = static_cast<uint8_t>(Value);
+      return true;
+    }
+    if (Name == "--busy") {
+      Args->Platform.BusyPollsPerByte = static_cast<uint32_t>(Value);
+      return true;
+    }
+    State->RunOnly = State->RunOnly.empty() ? Name : State->RunOnly;
+    if (Name == "--base") {
+      Args->Run.Base = static_cast<uint32_t>(Value);
+    } else if (Name == "--max-instructions") {
+      Args->Run.MaxInstructions = Value;
+      State->MaxGiven = true;
+    } else {
+      Args->Run.StackSize = static_cast<uint32_t>(Value);
+    }
+    return true;
+  }
+  *Error = "unknown option " + Name;
+  return false;
+}
+
+// The options that replace the run: no image, and none of the run's own options.
+bool CheckMode(const Parsing &State, std::string *Error) {
+  const TeRunArguments &Args = *State.Args;
+  const bool CheckTrace = !Args.TracePath.empty();
+  if (CheckTrace && Args.PrintScript) {
+    *Error = "--check-trace and --print-script exclude each other";
+    return false;
+  }
+  if (!CheckTrace && !Args.PrintScript) {
+    if (Args.ImagePath.empty()) {
+      *Error = "no image given";
+      return false;
+    }
+    return true;
+  }
+  const std::string Mode = CheckTrace ? "--check-trace" : "--print-script";
+  if (!Args.ImagePath.empty()) {
+    *Error = Mode + " takes no image";
+  } else if (Args.NoScript) {
+    *Error = Mode + " and --no-script exclude each other";
+  } else if (!State.RunOnly.empty()) {
+    *Error = State.RunOnly + " applies only to a run of an image, not to " + Mode;
+  }
+  return Error->empty();
+}
+
+} // namespace
+
+bool ParseTeRunArguments(int Count, char **Values, TeRunArguments *Args, std::string *Error) {
+  Parsing State{Args, false, {}};
+  for (int Index = 1; Index < Count; ++Index) {
+    const std::string Word = Values[Index];
+    if (Word == "--help" || Word == "-h") {
+      Args->Help = true;
+      return true;
+    }
+    if (Word == "--no-script" || Word == "--print-script") {
+      (Word == "--no-script" ? Args->NoScript : Args->PrintScript) = true;
+      continue;
+    }
+    if (Word.rfind("--", 0) != 0) {
+      if (!Args->ImagePath.empty()) {
+        *Error = "more than one image given";
+        return false;
+      }
+      Args->ImagePath = Word;
+      continue;
+    }
+    const size_t Equals = Word.find('=');
+    std::string Name = Word.substr(0, Equals);
+    std::string Text;
+    if (Equals != std::string::npos) {
+      Text = Word.substr(Equals + 1);
+    } else if (Index + 1 < Count) {
+      Text = Values[++Index];
+    } else {
+      *Error = Name + " needs a value";
+      return false;
+    }
+    if (!ParseOption(Name, Text, &State, Error)) {
+      return false;
+    }
+  }
+  if (!CheckMode(State, Error)) {
+    return false;
+  }
+  if (!State.MaxGiven) {
+    Args->Run.MaxInstructions = DefaultInstructionBound(Args->Platform.BusyPollsPerByte);
+  }
+  return true;
+}

@@ -1,0 +1,23 @@
+// te-run's command line: what to do (run an image, check a trace file, print the script) and
+// the options of each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "image_runner.h"
+
+extern const char TE_RUN_USAGE[];
+
+struct TeRunArguments {
+  RunOptions Run;
+  PlatformOptions Platform;
+  bool Help = false;
+  bool NoScript = false;    // run the image without holding it to the script
+  bool PrintScript = false; // print the expected script and stop
+  std::string TracePath;    // --check-trace: hold this trace file to the script
+  std::string ImagePath;
+};
+
+// Parses argv. On bad usage returns false and sets Error to a one-line reason.
+bool ParseTeRunArguments(int Count, char **Values, TeRunArguments *Args, std::string *Error);

@@ -1,0 +1,19 @@
+// The text form of a port trace, one access a line, as te-run reads it with --check-trace and
+// writes it with --print-script:
+//   R 0x0259 0x00
+//   W 0x0243 0x87
+// Direction R or W, the port as 0x and 1 to 4 hex digits, the value as 0x and 1 or 2 hex
+// digits, any case, separated by blanks. Blank lines and lines starting with '#' are skipped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "port_names.h"
+
+// Parses Text into Accesses (unnamed). On a malformed line returns false and sets Error to
+// "line N: ..." naming it.
+bool ParseTraceText(const std::string &Text, std::vector<PortAccess> *Accesses, std::string *Error);
+
+// "W 0x0243 0x87", without a line end.
+std::string TraceLine(const PortAccess &Access);
