@@ -166,5 +166,5 @@ if ((checked == 2)); then
   echo "FAIL: te-run could not check the port window: $(head -n 1 <<<"$report")"
   exit 1
 fi
-boot_verdict "$(tail -n 1 <<<"$report")" "$setting" "$load" "$start" "$serial" \
+boot_verdict "$report" "$setting" "$load" "$start" "$serial" \
   "$(window_note "$work/window.trace" error)"

@@ -60,16 +60,22 @@ describe_setting() {
   echo "$baud baud, ${frame:0:1} data bits, $parity, $stop"
 }
 
-# The one verdict line of a boot, from: te-run's last line on the port window ($1), the line
+# The one verdict line of a boot, from: te-run's report on the port window ($1; its last line
+# is its verdict, and on a mismatch the line before names the first difference), the line
 # setting QEMU decoded ($2), the loader's LoadImage and StartImage statuses ($3, $4), the serial
 # line as visible_bytes shows it ($5) and the trace filter's errors, one per line ($6).
 # "PASS: ..." names what was checked; "FAIL: ..." names each fault, the port trace's first.
 boot_verdict() {
-  local faults=() error
-  case $1 in
+  local faults=() error checked difference
+  checked=$(tail -n 1 <<<"$1")
+  difference=$(tail -n 2 <<<"$1" | head -n 1)
+  case $checked in
   "verdict: PASS: "*) ;;
-  "verdict: FAIL: "*) faults+=("${1#verdict: FAIL: }") ;;
-  *) faults+=("te-run gave no verdict on the port window${1:+ ($1)}") ;;
+  "verdict: FAIL: "*)
+    [[ $difference == *step\ [0-9]* ]] || difference=${checked#verdict: FAIL: }
+    faults+=("$difference")
+    ;;
+  *) faults+=("te-run gave no verdict on the port window${checked:+ ($checked)}") ;;
   esac
   while IFS= read -r error; do
     [[ -z $error ]] || faults+=("$error")
@@ -90,5 +96,5 @@ boot_verdict() {
     echo "FAIL: ${error:2}"
     return 1
   fi
-  echo "PASS: ${1#verdict: PASS: }; UART $2; $4"
+  echo "PASS: ${checked#verdict: PASS: }; UART $2; $4"
 }
