@@ -1,4 +1,5 @@
 // The boot loader's device path of the module's file and its console text.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 
 #include "console_print.h"
 #include "device_path.h"
+#include "efi_types.h"
+#include "uefi_boot.h"
 
 namespace {
 

@@ -2,8 +2,10 @@
 #include "console_print.h"
 
 #include <cstdarg>
+#include <cstdint>
 
 #include "format.h"
+#include "uefi_boot.h"
 
 void ConsolePrint(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut, const char *Format, ...) {
   char Text[CONSOLE_PRINT_LIMIT + 1];

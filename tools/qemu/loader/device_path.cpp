@@ -1,6 +1,11 @@
 // Device path of a file on the loader's volume: the volume's nodes, a file node, an end node.
 #include "device_path.h"
 
+#include <cstdint>
+
+#include "efi_types.h"
+#include "uefi_boot.h"
+
 namespace {
 
 constexpr uint32_t NODE_HEADER = sizeof(EFI_DEVICE_PATH_PROTOCOL); // 4 bytes

@@ -1,8 +1,11 @@
 // BOOTIA32.EFI: loads the module's image from the loader's own volume, starts it, reports both
 // statuses on the firmware console and powers the machine off. The firmware's removable-media
 // boot path runs it, so no shell is needed.
+#include <cstdint>
+
 #include "console_print.h"
 #include "device_path.h"
+#include "efi_types.h"
 #include "uefi_boot.h"
 
 namespace {
