@@ -17,7 +17,7 @@ usage() {
   cat <<EOF
 Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH]
                [--firmware secboot|plain] [--timeout SECONDS] [--keep] [--help]
-  --probe 0xNN       value port 0x259 reads (default 0xff: no device there)
+  --probe 0xNN       value port 0x259 reads (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te)
   --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
                      build/image/bootia32.efi)
@@ -27,8 +27,9 @@ Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH]
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
-Default paths are in the build tree of this source tree. Exits 0 when every check passes, 1
-when one fails, 2 on bad usage or a missing file; the last line is the verdict.
+Default paths are in the build tree of this source tree. The verdict is one line, "PASS: ..."
+or "FAIL: ...". Exits 0 when every check passes, 1 when one fails, 2 on bad usage or a missing
+file.
 EOF
 }
 
@@ -77,7 +78,8 @@ probe=$(printf '0x%02x' "$((probe))")
 "$here/../deps.sh" qemu-system-x86 ovmf-ia32
 vars_fd=$FIRMWARE_DIR/OVMF32_VARS_4M.fd
 for file in "$code_fd" "$vars_fd"; do
-  [[ -f $file ]] || die "firmware file missing: $file"
+  [[ -f $file ]] ||
+    die "firmware file missing: $file (Debian 12's ovmf-ia32 has only the secboot build)"
 done
 
 work=$(mktemp -d /tmp/oemcom-qemu.XXXXXX)
@@ -100,8 +102,9 @@ cp "$image" "$work/fat/oemcom.te"
 cp "$vars_fd" "$work/vars.fd"
 
 # The trace streams through a FIFO into the filter, which keeps only the module's window: the
-# whole log (mostly ACPI timer reads) runs to hundreds of megabytes. QEMU blocks opening the
-# FIFO until a reader has it open, so the filter starts first.
+# whole log, mostly the firmware's ACPI timer reads, is about 170 MB per boot with Debian 12's
+# firmware and 15 MB with Debian 13's. QEMU blocks opening the FIFO until a reader has it open,
+# so the filter starts first.
 mkfifo "$work/trace.fifo"
 awk -v markers="$MARKER_PORTS" -f "$here/trace_filter.awk" <"$work/trace.fifo" \
   >"$work/window.trace" &
@@ -156,8 +159,9 @@ serial=$(visible_bytes "$work/serial.bin")
 setting=$(window_note "$work/window.trace" line)
 echo "firmware console: LoadImage ${load:-(nothing)}, StartImage ${start:-(nothing)}"
 echo "serial line: \"$serial\""
-echo "QEMU's 16550 after the last LCR write: ${setting:+$(describe_setting "$setting")}"
-echo "accesses to other devices inside the window (dropped): $(window_note "$work/window.trace" dropped)"
+echo "QEMU's 16550 after the last LCR write: $(describe_setting "$setting")"
+echo "accesses to other devices inside the window (dropped):" \
+  "$(window_note "$work/window.trace" dropped)"
 echo "port window (te-run --probe $probe --check-trace):"
 checked=0
 report=$("$te_run" --probe "$probe" --check-trace "$work/window.trace" 2>&1) || checked=$?

@@ -46,9 +46,13 @@ window_note() {
   sed -n "s/^# $2: //p" "$1"
 }
 
-# "115200 8N2" in words.
+# "115200 8N2" in words; "none" for no setting.
 describe_setting() {
   local baud=${1% *} frame=${1#* } parity
+  if [[ -z $1 ]]; then
+    echo "none"
+    return
+  fi
   case ${frame:1:1} in
   N) parity="no parity" ;;
   E) parity="even parity" ;;

@@ -104,12 +104,12 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
     in_window = 1
     dropped = 0
   }
-  if ($11 != "1") {
-    errors[++error_count] = sprintf("%d-byte %s of port 0x%04x in the window", $11,
-                                    direction == "R" ? "read" : "write", port)
-  }
   value = low_byte($9)
   access[++kept] = sprintf("%s 0x%04x 0x%s", direction, port, value)
+  if ($11 != "1") {
+    wide[kept] = sprintf("%d-byte %s of port 0x%04x in the window", $11,
+                         direction == "R" ? "read" : "write", port)
+  }
   if (direction == "W" && port == uart_port + 3) {
     dlab = hex_value("0x" value) >= 128
     after_lcr = 1
@@ -133,6 +133,9 @@ END {
   }
   for (i = 1; i <= last_thr; i++) {
     print access[i]
+    if (i in wide) {
+      errors[++error_count] = wide[i]
+    }
   }
   for (i = last_thr; i >= 1; i--) {
     if (i in line_setting) {
