@@ -89,6 +89,9 @@ ia32_objects(IA32_LOADER_OBJECTS ${LOADER_SOURCES} format/format_engine.cpp
   format/parse_width.cpp format/value_text.cpp format/status_name.cpp)
 ia32_image(bootia32 ENTRY LoaderMain SUBSYSTEM efi_application OBJECTS ${IA32_LOADER_OBJECTS})
 add_custom_target(boot_loader ALL DEPENDS ${IA32_DIR}/bootia32.efi)
+# The format objects are the module's too: built once, by the image, before the loader links
+# (Makefile generators would otherwise let both targets compile them at the same time).
+add_dependencies(boot_loader image)
 
 # The link refuses every support routine the compiler may call.
 foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)
