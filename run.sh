@@ -24,7 +24,7 @@ done
 
 tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-if ! log=$(cmake --build build --target image te-run 2>&1); then
+if ! log=$(cmake --build build --target image boot_loader te-run 2>&1); then
   echo "$log" >&2
   exit 1
 fi

@@ -1,10 +1,9 @@
-# The IA-32 build: the module sources compiled for i686 and linked by lld-link into a PE32
-# boot-service driver, then converted to the TE image and checked.
-#
-# Outputs (in the build tree):
-#   image/oemcom.efi   the PE32 image as linked
-#   image/oemcom.te    the TE image the firmware dispatches
-#   image/oemcom.map   the link map
+# The IA-32 build: freestanding C++ compiled for i686 and linked by lld-link with no library
+# into PE32 images. Two images share it:
+#   image/oemcom.efi      the module, a boot-service driver, converted to
+#   image/oemcom.te       the TE image the firmware dispatches (checked after conversion)
+#   image/bootia32.efi    the boot loader, a UEFI application that loads and starts oemcom.te
+# Each image also gets a link map, image/<name>.map.
 
 find_program(IA32_CLANG NAMES clang++-14 clang++ REQUIRED)
 find_program(IA32_LLD_LINK NAMES lld-link-14 lld-link REQUIRED)
@@ -22,32 +21,56 @@ set(IA32_CXX_FLAGS
   -ffreestanding -fno-builtin -nostdlibinc -isystem ${CMAKE_SOURCE_DIR}/include/freestanding
   -fno-exceptions -fno-rtti -fno-stack-protector -mno-sse -mno-mmx
   -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include)
-set(IA32_LINK_FLAGS
-  /nodefaultlib /entry:OemInitComEntry /subsystem:efi_boot_service_driver /fixed:no
-  /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32 /timestamp:0)
+# Every image: no library, relocatable, no time stamp (the same sources give the same bytes).
+set(IA32_BASE_LINK_FLAGS /nodefaultlib /fixed:no /timestamp:0)
 
-set(IA32_OBJECTS)
-foreach(Source ${MODULE_SOURCES} entry/port_io_ia32.cpp)
-  get_filename_component(Name ${Source} NAME_WE)
-  set(Object ${IA32_DIR}/obj/${Name}.obj)
-  add_custom_command(OUTPUT ${Object}
-    COMMAND ${IA32_CLANG} ${IA32_CXX_FLAGS} -MD -MF ${Object}.d
-            -c ${CMAKE_SOURCE_DIR}/${Source} -o ${Object}
-    DEPENDS ${CMAKE_SOURCE_DIR}/${Source}
-    DEPFILE ${Object}.d
-    COMMENT "IA-32 ${Source}"
+# ia32_objects(<variable> <source>...): the objects of the sources (paths relative to the
+# source tree), each compiled once however many images link it.
+function(ia32_objects Variable)
+  set(Objects)
+  foreach(Source ${ARGN})
+    string(REGEX REPLACE "\\.cpp$" ".obj" Object ${IA32_DIR}/obj/${Source})
+    get_property(Known GLOBAL PROPERTY IA32_OBJECT_${Source} SET)
+    if(NOT Known)
+      set_property(GLOBAL PROPERTY IA32_OBJECT_${Source} ${Object})
+      get_filename_component(ObjectDir ${Object} DIRECTORY)
+      add_custom_command(OUTPUT ${Object}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${ObjectDir}
+        COMMAND ${IA32_CLANG} ${IA32_CXX_FLAGS} -MD -MF ${Object}.d
+                -c ${CMAKE_SOURCE_DIR}/${Source} -o ${Object}
+        DEPENDS ${CMAKE_SOURCE_DIR}/${Source}
+        DEPFILE ${Object}.d
+        COMMENT "IA-32 ${Source}"
+        VERBATIM)
+    endif()
+    list(APPEND Objects ${Object})
+  endforeach()
+  set(${Variable} ${Objects} PARENT_SCOPE)
+endfunction()
+
+# ia32_image(<name> ENTRY <symbol> SUBSYSTEM <subsystem> OBJECTS <object>...
+#            [LINK_FLAGS <flag>...]): links image/<name>.efi and image/<name>.map.
+function(ia32_image Name)
+  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "" "ENTRY;SUBSYSTEM" "OBJECTS;LINK_FLAGS")
+  add_custom_command(OUTPUT ${IA32_DIR}/${Name}.efi
+    BYPRODUCTS ${IA32_DIR}/${Name}.map
+    COMMAND ${IA32_LLD_LINK} ${IA32_BASE_LINK_FLAGS} /entry:${IMAGE_ENTRY}
+            /subsystem:${IMAGE_SUBSYSTEM} ${IMAGE_LINK_FLAGS} /map:${IA32_DIR}/${Name}.map
+            /out:${IA32_DIR}/${Name}.efi ${IMAGE_OBJECTS}
+    DEPENDS ${IMAGE_OBJECTS}
+    COMMENT "lld-link ${Name}.efi"
     VERBATIM)
-  list(APPEND IA32_OBJECTS ${Object})
-endforeach()
+endfunction()
 
-# The map tells code from constant data inside the merged .text (tools/report.sh reads it).
-add_custom_command(OUTPUT ${OEMCOM_PE}
-  BYPRODUCTS ${IA32_DIR}/oemcom.map
-  COMMAND ${IA32_LLD_LINK} ${IA32_LINK_FLAGS} /map:${IA32_DIR}/oemcom.map /out:${OEMCOM_PE}
-          ${IA32_OBJECTS}
-  DEPENDS ${IA32_OBJECTS}
-  COMMENT "lld-link oemcom.efi"
-  VERBATIM)
+# The module. .rdata goes into .text and sections and file share a 32-byte alignment: the TE
+# format needs the equal alignments, and one section keeps the image small. The map tells
+# code from constant data inside the merged .text (tools/report.sh reads it).
+set(IA32_MODULE_LINK_FLAGS /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32)
+set(IA32_LINK_FLAGS ${IA32_BASE_LINK_FLAGS} /entry:OemInitComEntry
+  /subsystem:efi_boot_service_driver ${IA32_MODULE_LINK_FLAGS})
+ia32_objects(IA32_OBJECTS ${MODULE_SOURCES} entry/port_io_ia32.cpp)
+ia32_image(oemcom ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver
+  OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_MODULE_LINK_FLAGS})
 
 # te-tool is defined in tools/te; target names in custom commands resolve at generation.
 add_custom_command(OUTPUT ${OEMCOM_TE}
@@ -57,6 +80,18 @@ add_custom_command(OUTPUT ${OEMCOM_TE}
   COMMENT "TE image oemcom.te"
   VERBATIM)
 add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
+
+# The boot loader, with the module's format engine for its status text. Default page-sized
+# section alignment: firmware that protects image memory by page accepts it.
+set(LOADER_SOURCES tools/qemu/loader/loader_main.cpp tools/qemu/loader/device_path.cpp
+  tools/qemu/loader/console_print.cpp)
+ia32_objects(IA32_LOADER_OBJECTS ${LOADER_SOURCES} format/format_engine.cpp
+  format/parse_width.cpp format/value_text.cpp format/status_name.cpp)
+ia32_image(bootia32 ENTRY LoaderMain SUBSYSTEM efi_application OBJECTS ${IA32_LOADER_OBJECTS})
+add_custom_target(boot_loader ALL DEPENDS ${IA32_DIR}/bootia32.efi)
+# The format objects are the module's too: built once, by the image, before the loader links
+# (Makefile generators would otherwise let both targets compile them at the same time).
+add_dependencies(boot_loader image)
 
 # The link refuses every support routine the compiler may call.
 foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)

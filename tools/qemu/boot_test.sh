@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks boot.sh's argument handling and the output decoding in outputs.sh on crafted inputs,
-# without booting QEMU.
+# Checks boot.sh's argument handling, the trace filter and the output decoding in outputs.sh on
+# crafted inputs, without booting QEMU.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +17,7 @@ expect() { # case name, expected, actual
 }
 
 # Exit status | text the output must contain | arguments. Refusals come before any boot.
+file=$here/boot_test.sh # stands for an image, a loader or te-run where one must exist
 while IFS='|' read -r want message args; do
   read -ra argv <<<"$args"
   status=0
@@ -32,7 +33,11 @@ done <<EOF
 2|--probe needs a value|--probe
 2|--timeout wants 1 to 9999 seconds, not '0'|--timeout 0
 2|--timeout wants 1 to 9999 seconds, not '5s'|--timeout 5s
+2|--firmware wants secboot or plain, not 'shell'|--firmware shell
+2|--te-run needs a value|--te-run
 2|image not found: $scratch/none.te|--image $scratch/none.te
+2|loader not found: $scratch/none.efi|--image $file --loader $scratch/none.efi
+2|te-run not found: $scratch/te-run (build the 'te-run' target first|--image $file --loader $file --te-run $scratch/te-run
 2|unknown argument '--bogus'|--bogus
 EOF
 
@@ -47,30 +52,90 @@ done <<'EOF'
 00 09 1b 7f 80 ff|\x00\x09\x1b\x7f\x80\xff
 EOF
 
-# Probe value | Super I/O stream the module must write.
-while IFS='|' read -r probe stream; do
-  expect "expected_sio $probe" "$stream" "$(expected_sio "$probe")"
-done <<EOF
-0xff|
-0x00|$SIO_STREAM
-0xfe|$SIO_STREAM
-0x7f|$SIO_STREAM
+# Console text (printf %b) | loader step | status the loader printed for it.
+while IFS='|' read -r console step status; do
+  printf '%b' "$console" >"$scratch/console.log"
+  expect "loader_status $step in [$console]" "$status" "$(loader_status "$scratch/console.log" "$step")"
+done <<'EOF'
+BdsDxe: starting Boot0002\r\noemcom-boot: LoadImage \\oemcom.te: EFI_SUCCESS\r\noemcom-boot: StartImage: EFI_SUCCESS\r\n|LoadImage|EFI_SUCCESS
+BdsDxe: starting Boot0002\r\noemcom-boot: LoadImage \\oemcom.te: EFI_SUCCESS\r\noemcom-boot: StartImage: EFI_SUCCESS\r\n|StartImage|EFI_SUCCESS
+\e[0m\e[37m\e[40moemcom-boot: StartImage: EFI_UNSUPPORTED\r\n|StartImage|EFI_UNSUPPORTED
+oemcom-boot: LoadImage \\oemcom.te: EFI_NOT_FOUND\r\noemcom-boot: power off\r\n|StartImage|
+oemcom-boot: device path of \\oemcom.te: EFI_BUFFER_TOO_SMALL\r\n|LoadImage|
 EOF
 
-# Console text (printf %b) | loaded name | "ok" when it reports a successful load.
-prompt='\e[1m\e[33mFS0:\\> \e[0m\e[37m'
-while IFS='|' read -r console name verdict; do
-  printf '%b' "$console" >"$scratch/console.log"
-  reply=$(load_reply "$scratch/console.log" "$name")
-  load_succeeded "$reply" && result=ok || result=fail
-  expect "load of $name in [$console]" "$verdict" "$result"
+# The trace filter on QEMU's log lines, written here in a short form: "R|W CPU REGION ADDRESS
+# VALUE [SIZE]" for memory_region_ops_read/write, "P BAUD PARITY DATA STOP" for
+# serial_update_parameters. Regions: uart (0x240) and com1 (0x3F8), both 'serial'; probe, the
+# 'isa-debugcon' at 0x259; io, the root I/O region of unassigned ports; tmr, the ACPI timer.
+trace_lines() { # line prefix, short lines separated by ';'
+  local line kind cpu region address value size pointer name
+  IFS=';' read -ra lines <<<"$2"
+  for line in "${lines[@]}"; do
+    read -r kind cpu region address value size <<<"$line"
+    case $region in
+    uart) pointer=0x55d0c0de0240 name=serial ;;
+    com1) pointer=0x55d0c0de03f8 name=serial ;;
+    probe) pointer=0x55d0c0de0259 name=isa-debugcon ;;
+    io) pointer=0x55d0c0de0000 name=io ;;
+    tmr) pointer=0x55d0c0de0608 name=acpi-tmr ;;
+    esac
+    case $kind in
+    P) echo "$1serial_update_parameters baudrate=$cpu parity='$region' data=$address stop=$value" ;;
+    R) echo "$1memory_region_ops_read cpu $cpu mr $pointer addr $address value $value size ${size:-1} name '$name'" ;;
+    W) echo "$1memory_region_ops_write cpu $cpu mr $pointer addr $address value $value size ${size:-1} name '$name'" ;;
+    esac
+  done
+}
+# The monitor's marker reads, as QEMU 7.2 and 10 trace them (absolute port numbers), and as a
+# QEMU tracing offsets within each region would.
+marks='R -1 probe 0x259 0x0;R -1 uart 0x247 0x0'
+offset_marks='R -1 probe 0x0 0x0;R -1 uart 0x7 0x0'
+# A window with COM1 writes (a byte, then its own line change) and a timer read inside it, all
+# three dropped, and an unassigned port read after the last THR write, cut off.
+window='R 0 probe 0x259 0x0;W 0 io 0x4e 0x7;W 0 com1 0x3f8 0x41;R 0 tmr 0x608 0x1c3a 4;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0x1;P 115200 N 8 2;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 com1 0x3fb 0x3;P 115200 N 8 1;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd;R 0 io 0x2ff 0xffffffffffffffff'
+offset_window='R 0 probe 0x0 0x0;W 0 io 0x4e 0x7;W 0 com1 0x0 0x41;R 0 tmr 0x0 0x1c3a 4;W 0 uart 0x3 0x87;P 9600 N 8 2;W 0 uart 0x0 0x1;P 115200 N 8 2;W 0 uart 0x3 0x7;P 115200 N 8 2;W 0 com1 0x3 0x3;P 115200 N 8 1;R 0 uart 0x5 0x60;W 0 uart 0x0 0xd;R 0 io 0x2ff 0xffffffffffffffff'
+cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 3'
+# Line prefix | trace | the filter's output, lines separated by ';'.
+while IFS='|' read -r prefix trace want; do
+  trace_lines "$prefix" "$trace" >"$scratch/trace.log"
+  got=$(awk -v markers="$MARKER_PORTS" -f "$here/trace_filter.awk" "$scratch/trace.log" |
+    paste -sd ';')
+  expect "trace_filter on [$prefix$trace]" "$want" "$got"
 done <<EOF
-${prompt}load a.te\r\nImage 'FS0:\\\\a.te' loaded at 400000 - Success\r\n${prompt}reset -s\r\n|a.te|ok
-${prompt}load a.te\r\nImage 'FS0:\\\\a.te' is not an image.\r\n${prompt}reset -s\r\n|a.te|fail
-${prompt}load a.te\r\nImage 'FS0:\\\\a.te' loaded at 400000 - Unsupported\r\n${prompt}reset -s\r\n|a.te|fail
-${prompt}load a.te\r\nload: File not found - 'a.te'\r\n${prompt}reset -s\r\n|a.te|fail
-${prompt}load b.te\r\nImage 'FS0:\\\\b.te' loaded at 1000 - Success\r\n${prompt}reset -s\r\n|a.te|fail
-Shell> fs0:\r\n${prompt}reset -s\r\n|a.te|fail
+|$marks;$window|$cut
+4242@1796689417.091144:|$marks;$window|$cut
+|$offset_marks;$offset_window|$cut
+|$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0
+|$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0
+|$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# error: 2-byte write of port 0x0240 in the window
+|R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# error: no monitor read of port 0x247 in the trace
+|$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# error: no read of port 0x259: the module did not run
+EOF
+
+# Line setting as the trace filter writes it | in words.
+while IFS='|' read -r setting words; do
+  expect "describe_setting $setting" "$words" "$(describe_setting "$setting")"
+done <<'EOF'
+115200 8N2|115200 baud, 8 data bits, no parity, 2 stop bits
+9600 7E1|9600 baud, 7 data bits, even parity, 1 stop bit
+|none
+EOF
+
+# te-run's report (printf %b; its last two lines suffice) | line setting | LoadImage |
+# StartImage | serial line | filter error | verdict.
+while IFS='|' read -r report setting load start serial error verdict; do
+  expect "boot_verdict [$report|$setting|$load|$start|$serial|$error]" "$verdict" \
+    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$load" "$start" "$serial" "$error")"
+done <<'EOF'
+verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
+step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
+1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
+script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: no trace
+verdict: PASS: 43 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_UNSUPPORTED|\r\nOEM_Init_COM OK\r\n||FAIL: StartImage EFI_UNSUPPORTED
+trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||EFI_NOT_FOUND|||no read of port 0x259: the module did not run|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
+te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
+verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
 EOF
 
 if ((failures > 0)); then

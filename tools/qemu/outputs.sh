@@ -1,12 +1,14 @@
 # shellcheck shell=bash
-# Decoding and checking of what a QEMU boot of the module left behind: the serial line file,
-# the Super I/O and delay byte stream, and the firmware console text. Sourced by boot.sh.
+# Decoding and judging what a QEMU boot of the module left behind: the serial line file, the
+# firmware console text and the port window cut from QEMU's trace. Sourced by boot.sh.
 
-# shellcheck disable=SC2034 # both constants are used by the scripts that source this file
+# shellcheck disable=SC2034 # the constants are used by the scripts that source this file
 readonly SERIAL_BANNER='\r\nOEM_Init_COM OK\r\n'
-# (register, delay 0, delay 0, value) for each Super I/O pair: LDN 3, chip register 0x29,
-# base 0x0240, IRQ 4, activate.
-readonly SIO_STREAM='07 00 00 03 29 00 00 1c 60 00 00 02 61 00 00 40 70 00 00 04 30 00 00 01'
+# 115200 baud, 8 data bits, no parity, 2 stop bits, as the trace filter writes QEMU's decoding.
+readonly UART_SETTING='115200 8N2'
+# Ports read from the QEMU monitor before the CPU starts, so that the trace filter learns which
+# region is which: the probe port and the UART's scratch register (reads with no side effect).
+readonly MARKER_PORTS='0x259 0x247'
 
 # The bytes of file $1 as lower-case hex, space-separated, on one line.
 hex_bytes() {
@@ -27,56 +29,76 @@ visible_bytes() {
   done
 }
 
-# The Super I/O stream the module must write for probe value $1: nothing when it reads 0xFF.
-expected_sio() {
-  if (($1 == 0xff)); then
-    echo ""
-  else
-    echo "$SIO_STREAM"
-  fi
-}
-
-sio_register_name() {
-  case $1 in
-  07) echo "logical device select" ;;
-  29) echo "chip configuration 0x29" ;;
-  60) echo "I/O base high byte" ;;
-  61) echo "I/O base low byte" ;;
-  70) echo "interrupt level" ;;
-  30) echo "activate" ;;
-  *) echo "register 0x$1" ;;
-  esac
-}
-
-# One line per byte of the stream $1, named by its place in a (register, delay, delay, value)
-# group: the stream does not record which of the three ports received each byte.
-describe_sio() {
-  local position=0 byte
-  [[ -n $1 ]] || echo "  (none)"
-  for byte in $1; do
-    case $((position % 4)) in
-    0) echo "  index 0x$byte  $(sio_register_name "$byte")" ;;
-    1 | 2) echo "  delay 0x$byte" ;;
-    3) echo "  data  0x$byte" ;;
-    esac
-    position=$((position + 1))
-  done
-}
-
 # Console file $1 as plain lines: terminal escape sequences and carriage returns removed.
 console_text() {
   sed -e 's/\x1b\[[0-9;=?]*[A-Za-z]//g' -e 's/\r//g' "$1"
 }
 
-# What the shell printed in answer to "load NAME" ($2) in console file $1.
-load_reply() {
-  console_text "$1" | awk -v command="load $2" '
-    found && /^[^ ]+> / { exit }
-    found { print }
-    index($0, "> " command) && !found { found = 1 }'
+# The status the boot loader printed on console file $1 for its step $2 (LoadImage or
+# StartImage), as "oemcom-boot: STEP[ NAME]: STATUS"; nothing when it printed none.
+loader_status() {
+  console_text "$1" | sed -n -E "s/.*oemcom-boot: $2( [^:]*)?: (.*)\$/\\2/p" | head -n 1
 }
 
-# Succeeds when line $1 is the shell's report of a successful load and start.
-load_succeeded() {
-  [[ $1 =~ ^Image\ \'.*\'\ loaded\ at\ [0-9A-Fa-f]+\ -\ Success$ ]]
+# The value of the trace window file's comment "# $2: VALUE" (line, dropped), or its error
+# lines when $2 is "error", one per line.
+window_note() {
+  sed -n "s/^# $2: //p" "$1"
+}
+
+# "115200 8N2" in words; "none" for no setting.
+describe_setting() {
+  local baud=${1% *} frame=${1#* } parity
+  if [[ -z $1 ]]; then
+    echo "none"
+    return
+  fi
+  case ${frame:1:1} in
+  N) parity="no parity" ;;
+  E) parity="even parity" ;;
+  O) parity="odd parity" ;;
+  *) parity="parity ${frame:1:1}" ;;
+  esac
+  local stop="${frame:2} stop bits"
+  [[ ${frame:2} != 1 ]] || stop="1 stop bit"
+  echo "$baud baud, ${frame:0:1} data bits, $parity, $stop"
+}
+
+# The one verdict line of a boot, from: te-run's report on the port window ($1; its last line
+# is its verdict, and on a mismatch the line before names the first difference), the line
+# setting QEMU decoded ($2), the loader's LoadImage and StartImage statuses ($3, $4), the serial
+# line as visible_bytes shows it ($5) and the trace filter's errors, one per line ($6).
+# "PASS: ..." names what was checked; "FAIL: ..." names each fault, the port trace's first.
+boot_verdict() {
+  local faults=() error checked difference
+  checked=$(tail -n 1 <<<"$1")
+  difference=$(tail -n 2 <<<"$1" | head -n 1)
+  case $checked in
+  "verdict: PASS: "*) ;;
+  "verdict: FAIL: "*)
+    [[ $difference == *step\ [0-9]* ]] || difference=${checked#verdict: FAIL: }
+    faults+=("$difference")
+    ;;
+  *) faults+=("te-run gave no verdict on the port window${checked:+ ($checked)}") ;;
+  esac
+  while IFS= read -r error; do
+    [[ -z $error ]] || faults+=("$error")
+  done <<<"$6"
+  if [[ -z $2 ]]; then
+    faults+=("QEMU decoded no line setting after the module's last LCR write")
+  elif [[ $2 != "$UART_SETTING" ]]; then
+    faults+=("UART $2, not $UART_SETTING")
+  fi
+  if [[ $3 != EFI_SUCCESS ]]; then
+    faults+=("LoadImage ${3:-printed no status}")
+  elif [[ $4 != EFI_SUCCESS ]]; then
+    faults+=("StartImage ${4:-printed no status}")
+  fi
+  [[ $5 == "$SERIAL_BANNER" ]] || faults+=("serial line \"$5\", not \"$SERIAL_BANNER\"")
+  if ((${#faults[@]} > 0)); then
+    error=$(printf '; %s' "${faults[@]}")
+    echo "FAIL: ${error:2}"
+    return 1
+  fi
+  echo "PASS: ${checked#verdict: PASS: }; UART $2; $4"
 }

@@ -1,0 +1,150 @@
+# Cuts the module's port accesses out of QEMU's trace log (events memory_region_ops_read,
+# memory_region_ops_write and serial_update_parameters, log backend) as it streams past.
+#
+# Input lines, optionally prefixed "PID@SECONDS:" (-msg timestamp=on):
+#   memory_region_ops_write cpu 0 mr 0x55d0c0ffee00 addr 0x243 value 0x87 size 1 name 'serial'
+#   serial_update_parameters baudrate=115200 parity='N' data=8 stop=2
+#
+# Which region is which. The firmware's console UART (COM1, 0x3F8) and the module's UART at
+# 0x240 are the same device model with the same region name, so names cannot tell them apart.
+# Before the CPU starts, boot.sh reads one register of each of the module's devices from the
+# QEMU monitor, in the order given by -v markers="0x259 0x247" (the probe port, then the UART's
+# scratch register: reads with no side effect). Those reads have no CPU (cpu -1); the N-th one
+# names the region, by pointer, behind the N-th marker port, and the difference between the port
+# and the traced address (zero when QEMU traces absolute port numbers, as 7.2 and 10 do) maps
+# every later address in that region to its port. The root I/O region 'io' answers every port
+# no device claims; its addresses are port numbers.
+#
+# Kept: accesses by a CPU to the marked regions (port 0x259; the UART's 8 registers) and to
+# unassigned ports (the Super I/O ports 0x4E and 0x4F, the delay port 0xED, and anything else a
+# module should not touch). Dropped: every other device, such as COM1, timers and the PIC, which
+# firmware timer callbacks may touch while the module runs.
+#
+# The window runs from the first read of port 0x259 to the last write of the UART's THR
+# (offset 0 with LCR bit 7, DLAB, clear). Written at the end, one access a line:
+#   R 0x0259 0x00          direction, port, value (one byte)
+#   # line: 115200 8N2     the 16550 model's decoding after the last LCR write in the window
+#   # dropped: N           accesses to other devices inside the window
+#   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access)
+
+function hex_value(text, digits, value, i) {
+  digits = tolower(substr(text, 3))
+  value = 0
+  for (i = 1; i <= length(digits); i++) {
+    value = value * 16 + index("0123456789abcdef", substr(digits, i, 1)) - 1
+  }
+  return value
+}
+
+# The low byte of a traced value, as two hex digits ("0xffffffffffffffff" -> "ff").
+function low_byte(text) {
+  text = "0" substr(text, 3)
+  return tolower(substr(text, length(text) - 1))
+}
+
+function region_name(line) {
+  line = substr(line, index(line, " name '") + 7)
+  return substr(line, 1, length(line) - 1)
+}
+
+BEGIN {
+  marker_count = split(markers, marker_port, " ")
+  marked = 0
+  uart_port = hex_value("0x240")
+  in_window = 0
+  kept = 0
+  last_thr = 0
+  dlab = 0
+  after_lcr = 0
+}
+
+$1 ~ /@/ {
+  sub(/^[0-9]+@[0-9.]+:/, "")
+}
+
+$1 == "serial_update_parameters" {
+  # baudrate=115200 parity='N' data=8 stop=2 -> 115200 8N2
+  if (after_lcr) {
+    split($0, setting, /[ =']+/)
+    line_setting[kept] = setting[3] " " setting[7] setting[5] setting[9]
+  }
+  after_lcr = 0
+  next
+}
+
+$1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
+  next
+}
+
+{
+  after_lcr = 0
+  direction = $1 == "memory_region_ops_read" ? "R" : "W"
+  region = $5
+  if ($3 == "-1") {
+    if (direction == "R" && marked < marker_count) {
+      marked++
+      offset[region] = hex_value(marker_port[marked]) - hex_value($7)
+    }
+    next
+  }
+  if (region in offset) {
+    port = hex_value($7) + offset[region]
+  } else if ($NF == "'io'" && region_name($0) == "io") {
+    port = hex_value($7)
+  } else {
+    if (in_window) {
+      dropped++
+    }
+    next
+  }
+  if (!in_window) {
+    if (direction != "R" || port != hex_value("0x259")) {
+      next
+    }
+    in_window = 1
+    dropped = 0
+  }
+  value = low_byte($9)
+  access[++kept] = sprintf("%s 0x%04x 0x%s", direction, port, value)
+  if ($11 != "1") {
+    wide[kept] = sprintf("%d-byte %s of port 0x%04x in the window", $11,
+                         direction == "R" ? "read" : "write", port)
+  }
+  if (direction == "W" && port == uart_port + 3) {
+    dlab = hex_value("0x" value) >= 128
+    after_lcr = 1
+  } else if (direction == "W" && port == uart_port && !dlab) {
+    last_thr = kept
+    dropped_at_thr = dropped
+  }
+}
+
+END {
+  if (marked < marker_count) {
+    errors[++error_count] = sprintf("no monitor read of port %s in the trace", \
+                                    marker_port[marked + 1])
+  }
+  if (!in_window) {
+    errors[++error_count] = "no read of port 0x259: the module did not run"
+  }
+  if (last_thr == 0) {
+    last_thr = kept
+    dropped_at_thr = dropped
+  }
+  for (i = 1; i <= last_thr; i++) {
+    print access[i]
+    if (i in wide) {
+      errors[++error_count] = wide[i]
+    }
+  }
+  for (i = last_thr; i >= 1; i--) {
+    if (i in line_setting) {
+      print "# line: " line_setting[i]
+      break
+    }
+  }
+  print "# dropped: " (dropped_at_thr + 0)
+  for (i = 1; i <= error_count; i++) {
+    print "# error: " errors[i]
+  }
+}
