@@ -6,8 +6,8 @@
 #   image/oemcom.te    the TE image the firmware dispatches
 #   image/oemcom.map   the link map
 
-find_program(IA32_CLANG NAMES clang++-14 clang++ REQUIRED)
-find_program(IA32_LLD_LINK NAMES lld-link-14 lld-link REQUIRED)
+find_program(IA32_CLANG NAMES clang++ REQUIRED)
+find_program(IA32_LLD_LINK NAMES lld-link REQUIRED)
 
 set(IA32_DIR ${CMAKE_BINARY_DIR}/image)
 set(OEMCOM_PE ${IA32_DIR}/oemcom.efi)
@@ -26,6 +26,8 @@ set(IA32_LINK_FLAGS
   /nodefaultlib /entry:OemInitComEntry /subsystem:efi_boot_service_driver /fixed:no
   /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32 /timestamp:0)
 
+# Custom commands do not create their output folders; Ninja happens to, Make does not.
+file(MAKE_DIRECTORY ${IA32_DIR}/obj)
 set(IA32_OBJECTS)
 foreach(Source ${MODULE_SOURCES} entry/port_io_ia32.cpp)
   get_filename_component(Name ${Source} NAME_WE)
