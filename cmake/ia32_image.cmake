@@ -5,8 +5,8 @@
 #   image/bootia32.efi    the boot loader, a UEFI application that loads and starts oemcom.te
 # Each image also gets a link map, image/<name>.map.
 
-find_program(IA32_CLANG NAMES clang++-14 clang++ REQUIRED)
-find_program(IA32_LLD_LINK NAMES lld-link-14 lld-link REQUIRED)
+find_program(IA32_CLANG NAMES clang++ REQUIRED)
+find_program(IA32_LLD_LINK NAMES lld-link REQUIRED)
 
 set(IA32_DIR ${CMAKE_BINARY_DIR}/image)
 set(OEMCOM_PE ${IA32_DIR}/oemcom.efi)

@@ -1,7 +1,7 @@
 # Static checks as tests: clang-format, clang-tidy (.clang-tidy) and cppcheck over the
 # module and the tools.
-find_program(CLANG_FORMAT NAMES clang-format-14 clang-format)
-find_program(CLANG_TIDY NAMES clang-tidy-14 clang-tidy)
+find_program(CLANG_FORMAT NAMES clang-format)
+find_program(CLANG_TIDY NAMES clang-tidy)
 find_program(CPPCHECK NAMES cppcheck)
 
 file(GLOB_RECURSE LINT_MODULE_SOURCES CONFIGURE_DEPENDS
@@ -26,10 +26,13 @@ if(CLANG_TIDY)
             ${LINT_TOOL_SOURCES})
   set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 600)
 endif()
+# normalCheckLevelMaxBranches is cppcheck 2.11+'s note that it limits its branch analysis: an
+# informational note, not a finding, that --error-exitcode would otherwise count.
 if(CPPCHECK)
   add_test(NAME lint.cppcheck
     COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1
             --inline-suppr --std=c++17 --quiet --suppress=missingIncludeSystem
+            --suppress=normalCheckLevelMaxBranches
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_SOURCE_DIR}/tools/platform
             -I ${CMAKE_SOURCE_DIR}/tools/te -I ${CMAKE_SOURCE_DIR}/tools/runner
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})

@@ -3,12 +3,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// A run that failed or was skipped: Google Benchmark 1.7 says so with error_occurred, 1.8 and
+// later with skipped. Overload resolution picks the member this version has.
+template <typename R> auto Failed(const R &Result, int) -> decltype(bool{Result.error_occurred}) {
+  return Result.error_occurred;
+}
+template <typename R> bool Failed(const R &Result, long) {
+  return static_cast<bool>(Result.skipped);
+}
+
+} // namespace
+
 void RatioReporter::ReportRuns(const std::vector<Run> &Runs) {
   ConsoleReporter::ReportRuns(Runs);
   for (const Run &Result : Runs) {
     // Single runs keep their fastest; a median of repetitions replaces them.
     const bool Median = Result.run_type == Run::RT_Aggregate && Result.aggregate_name == "median";
-    if ((Result.run_type != Run::RT_Iteration && !Median) || Result.error_occurred) {
+    if ((Result.run_type != Run::RT_Iteration && !Median) || Failed(Result, 0)) {
       continue;
     }
     const std::string &Name = Result.run_name.function_name;
