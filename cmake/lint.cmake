@@ -31,6 +31,7 @@ if(CPPCHECK)
     COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1
             --inline-suppr --std=c++17 --quiet --suppress=missingIncludeSystem
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_SOURCE_DIR}/tools/platform
-            -I ${CMAKE_SOURCE_DIR}/tools/te -I ${CMAKE_SOURCE_DIR}/tools/runner
+            -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
+            -I ${CMAKE_SOURCE_DIR}/tools/runner
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
 endif()
