@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pe_format.h"
+
 constexpr uint32_t TEST_IMAGE_BASE = 0x00400000; // the linked ImageBase
 constexpr uint32_t TEST_TEXT_RVA = 0x200;        // .text; the entry point is its first byte
 constexpr uint16_t TEST_STRIPPED_SIZE = 0x178;   // DOS header, stub and PE32 headers
@@ -32,10 +34,10 @@ std::vector<uint8_t> BuildTe(const TestImage &Image);
 void PutU16(std::vector<uint8_t> &Bytes, size_t At, uint16_t Value);
 void PutU32(std::vector<uint8_t> &Bytes, size_t At, uint32_t Value);
 
-// TE header field offsets.
-constexpr size_t TE_AT_MACHINE = 2;
-constexpr size_t TE_AT_STRIPPED_SIZE = 6;
-constexpr size_t TE_AT_ENTRY = 8;
-constexpr size_t TE_AT_IMAGE_BASE = 16;
-constexpr size_t TE_AT_SECTIONS = 40;         // first section header
-constexpr size_t SECTION_AT_RAW_POINTER = 20; // within a section header
+// File offsets of the fields those tests patch.
+constexpr size_t TE_AT_MACHINE = offsetof(pe::EFI_TE_IMAGE_HEADER, Machine);
+constexpr size_t TE_AT_STRIPPED_SIZE = offsetof(pe::EFI_TE_IMAGE_HEADER, StrippedSize);
+constexpr size_t TE_AT_ENTRY = offsetof(pe::EFI_TE_IMAGE_HEADER, AddressOfEntryPoint);
+constexpr size_t TE_AT_IMAGE_BASE = offsetof(pe::EFI_TE_IMAGE_HEADER, ImageBase);
+constexpr size_t TE_AT_SECTIONS = sizeof(pe::EFI_TE_IMAGE_HEADER); // first section header
+constexpr size_t SECTION_AT_RAW_POINTER = offsetof(pe::IMAGE_SECTION_HEADER, PointerToRawData);

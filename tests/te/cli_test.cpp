@@ -84,7 +84,7 @@ TEST_F(TeToolCli, RefusedConvertWritesNothing) {
   Pe Image = BuildValidPe();
   Image.Put16(COFF, 0x8664);
   Write("in.efi", Image.Bytes);
-  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_FAULT);
   EXPECT_EQ(Err.str(), "te-tool: convert: " + Path("in.efi") +
                            ": machine 0x8664 (x64) is not IA-32 (0x014c)\n");
   EXPECT_EQ(Listing(), std::vector<std::string>{"in.efi"});
@@ -93,27 +93,27 @@ TEST_F(TeToolCli, RefusedConvertWritesNothing) {
 TEST_F(TeToolCli, RefusedConvertKeepsThePreviousOutput) {
   Write("in.efi", {'M', 'Z'});
   Write("out.te", {1, 2, 3});
-  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("out.te")}), EXIT_FAULT);
   EXPECT_EQ(Read("out.te"), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(Listing().size(), 2u);
 }
 
 TEST_F(TeToolCli, UnwritableOutputIsReportedAndLeavesNoTemporary) {
   Write("in.efi", BuildValidPe().Bytes);
-  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("missing/out.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Path("missing/out.te")}), EXIT_TROUBLE);
   EXPECT_NE(Err.str().find("cannot create a temporary file"), std::string::npos) << Err.str();
-  EXPECT_EQ(Run({"convert", Path("in.efi"), Folder}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"convert", Path("in.efi"), Folder}), EXIT_TROUBLE);
   EXPECT_NE(Err.str().find(" over it: Is a directory"), std::string::npos) << Err.str();
   EXPECT_EQ(Listing(), std::vector<std::string>{"in.efi"});
 }
 
 TEST_F(TeToolCli, MissingOrDamagedImagesAreRefused) {
-  EXPECT_EQ(Run({"check", Path("none.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"check", Path("none.te")}), EXIT_TROUBLE);
   EXPECT_NE(Err.str().find("cannot open"), std::string::npos) << Err.str();
   Write("bad.te", {'V', 'Z', 0x4C, 0x01});
-  EXPECT_EQ(Run({"check", Path("bad.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"check", Path("bad.te")}), EXIT_FAULT);
   EXPECT_NE(Err.str().find("shorter than the 40-byte TE header"), std::string::npos) << Err.str();
-  EXPECT_EQ(Run({"inspect", Path("bad.te")}), EXIT_REFUSED);
+  EXPECT_EQ(Run({"inspect", Path("bad.te")}), EXIT_FAULT);
   EXPECT_EQ(Out.str(), "");
 }
 
@@ -129,11 +129,11 @@ TEST(TeToolUsage, CommandLines) {
   const Usage Cases[] = {
       {{"--help"}, 0, "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image"},
       {{"-h"}, 0, "  te-tool check IMAGE.te          verify the module's TE image"},
-      {{}, EXIT_USAGE, "te-tool: no command (run te-tool --help)\n"},
-      {{"convert", "in.efi"}, EXIT_USAGE, "te-tool: usage: te-tool convert IN.efi OUT.te (run te-tool --help)\n"},
-      {{"check"}, EXIT_USAGE, "te-tool: usage: te-tool check IMAGE.te (run te-tool --help)\n"},
-      {{"inspect", "a.te", "b.te"}, EXIT_USAGE, "te-tool: usage: te-tool inspect IMAGE.te (run te-tool --help)\n"},
-      {{"frobnicate", "a.te"}, EXIT_USAGE, "te-tool: unknown command 'frobnicate' (run te-tool --help)\n"},
+      {{}, EXIT_TROUBLE, "te-tool: no command (run te-tool --help)\n"},
+      {{"convert", "in.efi"}, EXIT_TROUBLE, "te-tool: usage: te-tool convert IN.efi OUT.te (run te-tool --help)\n"},
+      {{"check"}, EXIT_TROUBLE, "te-tool: usage: te-tool check IMAGE.te (run te-tool --help)\n"},
+      {{"inspect", "a.te", "b.te"}, EXIT_TROUBLE, "te-tool: usage: te-tool inspect IMAGE.te (run te-tool --help)\n"},
+      {{"frobnicate", "a.te"}, EXIT_TROUBLE, "te-tool: unknown command 'frobnicate' (run te-tool --help)\n"},
   };
   // clang-format on
   for (const Usage &Case : Cases) {

@@ -1,15 +1,18 @@
 #include "pe_builder.h"
 
+#include "pe_format.h"
+#include "struct_io.h"
+
+using namespace pe;
+
 namespace pe_test {
 
 void Pe::Put16(uint32_t Offset, uint16_t Value) {
-  Bytes.at(Offset) = static_cast<uint8_t>(Value);
-  Bytes.at(Offset + 1) = static_cast<uint8_t>(Value >> 8);
+  PutStruct(&Bytes, Offset, Value);
 }
 
 void Pe::Put32(uint32_t Offset, uint32_t Value) {
-  Put16(Offset, static_cast<uint16_t>(Value));
-  Put16(Offset + 2, static_cast<uint16_t>(Value >> 16));
+  PutStruct(&Bytes, Offset, Value);
 }
 
 void Pe::PutName(uint32_t Index, const std::string &Name) {
@@ -22,12 +25,14 @@ namespace {
 
 void PutSection(Pe *Image, uint32_t Index, const std::string &Name, uint32_t Rva,
                 uint32_t VirtualSize, uint32_t RawSize, uint32_t Flags) {
+  IMAGE_SECTION_HEADER Header{};
+  Header.VirtualSize = VirtualSize;
+  Header.VirtualAddress = Rva;
+  Header.SizeOfRawData = RawSize;
+  Header.PointerToRawData = Rva;
+  Header.Characteristics = Flags;
+  PutStruct(&Image->Bytes, Section(Index, 0), Header);
   Image->PutName(Index, Name);
-  Image->Put32(Section(Index, 8), VirtualSize);
-  Image->Put32(Section(Index, 12), Rva);
-  Image->Put32(Section(Index, 16), RawSize);
-  Image->Put32(Section(Index, 20), Rva);
-  Image->Put32(Section(Index, 36), Flags);
 }
 
 } // namespace
@@ -35,25 +40,30 @@ void PutSection(Pe *Image, uint32_t Index, const std::string &Name, uint32_t Rva
 Pe BuildValidPe() {
   Pe Image;
   Image.Bytes.assign(FILE_SIZE, 0);
-  Image.Put16(0, 0x5A4D); // "MZ"
-  Image.Put32(0x3C, LFANEW);
+  IMAGE_DOS_HEADER Dos{};
+  Dos.e_magic = 0x5A4D; // "MZ"
+  Dos.e_lfanew = LFANEW;
+  PutStruct(&Image.Bytes, 0, Dos);
   Image.Put32(LFANEW, 0x00004550); // "PE\0\0"
-  Image.Put16(COFF + 0, 0x014C);   // Machine
-  Image.Put16(COFF + 2, 2);        // NumberOfSections
-  Image.Put16(COFF + 16, 224);     // SizeOfOptionalHeader
-  Image.Put16(COFF + 18, 0x0102);  // executable image, 32-bit machine
-  Image.Put16(OPTIONAL + 0, 0x010B);
-  Image.Put32(OPTIONAL + 16, ENTRY);
-  Image.Put32(OPTIONAL + 20, TEXT); // BaseOfCode
-  Image.Put32(OPTIONAL + 28, IMAGE_BASE);
-  Image.Put32(OPTIONAL + 32, 32);        // SectionAlignment
-  Image.Put32(OPTIONAL + 36, 32);        // FileAlignment
-  Image.Put32(OPTIONAL + 56, FILE_SIZE); // SizeOfImage
-  Image.Put32(OPTIONAL + 60, TEXT);      // SizeOfHeaders
-  Image.Put16(OPT_SUBSYSTEM, 11);
-  Image.Put32(OPT_DIRECTORY_COUNT, 16);
-  Image.Put32(DIR_RELOC, RELOC);
-  Image.Put32(DIR_RELOC + 4, RELOC_SIZE);
+  IMAGE_FILE_HEADER Coff{};
+  Coff.Machine = 0x014C;
+  Coff.NumberOfSections = 2;
+  Coff.SizeOfOptionalHeader = 224;
+  Coff.Characteristics = 0x0102; // executable image, 32-bit machine
+  PutStruct(&Image.Bytes, COFF, Coff);
+  IMAGE_OPTIONAL_HEADER32 Optional{};
+  Optional.Magic = 0x010B;
+  Optional.AddressOfEntryPoint = ENTRY;
+  Optional.BaseOfCode = TEXT;
+  Optional.ImageBase = IMAGE_BASE;
+  Optional.SectionAlignment = 32;
+  Optional.FileAlignment = 32;
+  Optional.SizeOfImage = FILE_SIZE;
+  Optional.SizeOfHeaders = TEXT;
+  Optional.Subsystem = 11;
+  Optional.NumberOfRvaAndSizes = 16;
+  PutStruct(&Image.Bytes, OPTIONAL, Optional);
+  PutStruct(&Image.Bytes, DIR_RELOC, IMAGE_DATA_DIRECTORY{RELOC, RELOC_SIZE});
   PutSection(&Image, 0, ".text", TEXT, TEXT_SIZE, TEXT_SIZE, TEXT_FLAGS);
   PutSection(&Image, 1, ".reloc", RELOC, RELOC_SIZE, RELOC_RAW, RELOC_FLAGS);
 
@@ -62,8 +72,7 @@ Pe BuildValidPe() {
   }
   Image.Bytes[TEXT] = 0xA1;     // MOV EAX, [moffs32]: its address is HIGHLOW_SITES[0]
   Image.Bytes[TEXT + 5] = 0xC3; // RET
-  Image.Put32(RELOC + 0, 0);    // page RVA
-  Image.Put32(RELOC + 4, RELOC_SIZE);
+  PutStruct(&Image.Bytes, RELOC, IMAGE_BASE_RELOCATION{0, RELOC_SIZE}); // page RVA 0
   for (uint32_t Index = 0; Index < 3; Index++) {
     Image.Put32(HIGHLOW_SITES[Index], IMAGE_BASE + HIGHLOW_TARGETS[Index]);
     Image.Put16(RelocEntry(Index), static_cast<uint16_t>(0x3000 | HIGHLOW_SITES[Index]));

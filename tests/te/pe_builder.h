@@ -1,6 +1,7 @@
-// A small valid PE32 image of the module's shape, crafted in memory, and byte patches for its
-// variants. Offsets are written out from the PE/COFF layout rather than taken from the tools'
-// own constants, so that a wrong constant there shows up as a failing test.
+// A small valid PE32 image of the module's shape, crafted in memory with the tools' header
+// structs (pe_format.h), and byte patches for its variants. The patches give PE offsets as
+// numbers from the PE/COFF layout, so a struct field out of place shows up as a patch the
+// converter misses; the built image's tests hold the structs to the linker's output.
 #pragma once
 
 #include <cstdint>

@@ -28,10 +28,11 @@ TEST(RoundTrip, TeHeaderCarriesThePeFields) {
   EXPECT_EQ(Parsed.AddressOfEntryPoint, ENTRY);
   EXPECT_EQ(Parsed.BaseOfCode, TEXT);
   EXPECT_EQ(Parsed.ImageBase, IMAGE_BASE);
-  EXPECT_EQ(Parsed.RelocationRva, RELOC);
-  EXPECT_EQ(Parsed.RelocationSize, RELOC_SIZE);
-  EXPECT_EQ(Parsed.DebugRva, 0u);
-  EXPECT_EQ(Parsed.DebugSize, 0u);
+  const auto &Directories = Parsed.DataDirectory;
+  EXPECT_EQ(Directories[pe::EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC].VirtualAddress, RELOC);
+  EXPECT_EQ(Directories[pe::EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, RELOC_SIZE);
+  EXPECT_EQ(Directories[pe::EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG].VirtualAddress, 0u);
+  EXPECT_EQ(Directories[pe::EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG].Size, 0u);
   EXPECT_EQ(Parsed.SizeOfImage, FILE_SIZE);
 
   ASSERT_EQ(Parsed.Sections.size(), 2u);

@@ -1,9 +1,11 @@
 // The checker and the inspector on TE images converted from the crafted PE, then altered.
+#include <cstddef>
 #include <functional>
 
 #include <gtest/gtest.h>
 
 #include "pe_builder.h"
+#include "pe_format.h"
 #include "pe_to_te.h"
 #include "te_check.h"
 #include "te_listing.h"
@@ -12,14 +14,15 @@ namespace {
 
 using namespace pe_test;
 
-// TE header field offsets, written out from the 40-byte layout.
-constexpr uint32_t TE_MACHINE = 2;
-constexpr uint32_t TE_SECTIONS = 4;
-constexpr uint32_t TE_SUBSYSTEM = 5;
-constexpr uint32_t TE_STRIPPED = 6;
-constexpr uint32_t TE_ENTRY = 8;
-constexpr uint32_t TE_RELOC_DIR = 24;
-constexpr uint32_t TE_DEBUG_DIR = 32;
+// File offsets of the TE header fields the cases patch.
+using TeHeader = pe::EFI_TE_IMAGE_HEADER;
+constexpr uint32_t TE_MACHINE = offsetof(TeHeader, Machine);
+constexpr uint32_t TE_SECTIONS = offsetof(TeHeader, NumberOfSections);
+constexpr uint32_t TE_SUBSYSTEM = offsetof(TeHeader, Subsystem);
+constexpr uint32_t TE_STRIPPED = offsetof(TeHeader, StrippedSize);
+constexpr uint32_t TE_ENTRY = offsetof(TeHeader, AddressOfEntryPoint);
+constexpr uint32_t TE_RELOC_DIR = offsetof(TeHeader, DataDirectory);
+constexpr uint32_t TE_DEBUG_DIR = TE_RELOC_DIR + sizeof(pe::IMAGE_DATA_DIRECTORY);
 
 Pe ValidTe() {
   Pe Te;

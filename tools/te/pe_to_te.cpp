@@ -1,147 +1,140 @@
 #include "pe_to_te.h"
 
-#include "byte_io.h"
-#include "pe_layout.h"
+#include "image_rules.h"
+#include "messages.h"
+#include "struct_io.h"
 #include "te_check.h"
-#include "te_image.h"
 #include "te_names.h"
+
+using namespace pe;
 
 namespace {
 
-// File offsets of the PE headers, once their ranges are known to lie inside the file.
+// The PE headers the TE header is made from, as read from inside the file.
 struct PeHeaders {
-  uint32_t Coff = 0;
-  uint64_t Optional = 0;
-  uint16_t NumberOfSections = 0;
+  uint64_t CoffAt = 0; // file offset of the COFF header
+  IMAGE_FILE_HEADER Coff{};
+  IMAGE_OPTIONAL_HEADER32 Optional{};
+  IMAGE_DATA_DIRECTORY Directories[DIRECTORIES_NEEDED]{};
   uint64_t StrippedSize = 0; // file offset of the section table
 };
 
 bool ReadDosAndCoff(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::string *Error) {
-  if (Pe.size() < DOS_HEADER_SIZE) {
+  IMAGE_DOS_HEADER Dos{};
+  if (!ReadStruct(Pe, 0, &Dos)) {
     return Fail(Error, "not a PE image: " + std::to_string(Pe.size()) +
                            " bytes, shorter than the 64-byte DOS header");
   }
-  if (ReadU16(Pe, 0) != DOS_SIGNATURE) {
+  if (Dos.e_magic != IMAGE_DOS_SIGNATURE) {
     return Fail(Error, "not a PE image: no MZ signature");
   }
-  const uint32_t Lfanew = ReadU32(Pe, DOS_LFANEW);
-  if (Lfanew < DOS_HEADER_SIZE || !Fits(Pe.size(), Lfanew, PE_SIGNATURE_SIZE + COFF_HEADER_SIZE)) {
-    return Fail(Error, "bad e_lfanew " + Hex(Lfanew) +
+  uint32_t Signature = 0;
+  Headers->CoffAt = uint64_t{Dos.e_lfanew} + sizeof(Signature);
+  if (Dos.e_lfanew < sizeof(Dos) || !ReadStruct(Pe, Dos.e_lfanew, &Signature) ||
+      !ReadStruct(Pe, Headers->CoffAt, &Headers->Coff)) {
+    return Fail(Error, "bad e_lfanew " + Hex(Dos.e_lfanew) +
                            ": the PE and COFF headers must follow the DOS header inside the file");
   }
-  if (ReadU32(Pe, Lfanew) != PE_SIGNATURE) {
-    return Fail(Error, "bad PE signature at " + Hex(Lfanew) + ": expected \"PE\\0\\0\"");
+  if (Signature != IMAGE_NT_SIGNATURE) {
+    return Fail(Error, "bad PE signature at " + Hex(Dos.e_lfanew) + ": expected \"PE\\0\\0\"");
   }
-  Headers->Coff = Lfanew + PE_SIGNATURE_SIZE;
-  const uint16_t Machine = ReadU16(Pe, Headers->Coff + COFF_MACHINE);
-  if (Machine != IMAGE_FILE_MACHINE_I386) {
-    return Fail(Error, "machine " + Hex(Machine, 4) + " (" + MachineName(Machine) +
+  const IMAGE_FILE_HEADER &Coff = Headers->Coff;
+  if (Coff.Machine != IMAGE_FILE_MACHINE_I386) {
+    return Fail(Error, "machine " + Hex(Coff.Machine, 4) + " (" + MachineName(Coff.Machine) +
                            ") is not IA-32 (0x014c)");
   }
-  if ((ReadU16(Pe, Headers->Coff + COFF_CHARACTERISTICS) & IMAGE_FILE_EXECUTABLE_IMAGE) == 0) {
+  if ((Coff.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) == 0) {
     return Fail(Error, "not an executable image: IMAGE_FILE_EXECUTABLE_IMAGE is clear");
   }
-  Headers->NumberOfSections = ReadU16(Pe, Headers->Coff + COFF_NUMBER_OF_SECTIONS);
-  if (Headers->NumberOfSections > 0xFF) {
-    return Fail(Error, "NumberOfSections " + std::to_string(Headers->NumberOfSections) +
+  if (Coff.NumberOfSections > 0xFF) {
+    return Fail(Error, "NumberOfSections " + std::to_string(Coff.NumberOfSections) +
                            " does not fit the TE header's 8-bit field");
   }
   return true;
 }
 
 bool ReadOptionalHeader(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::string *Error) {
-  const uint16_t OptionalSize = ReadU16(Pe, Headers->Coff + COFF_SIZE_OF_OPTIONAL_HEADER);
-  if (OptionalSize < OPT_DATA_DIRECTORIES) {
+  const uint16_t OptionalSize = Headers->Coff.SizeOfOptionalHeader;
+  const IMAGE_OPTIONAL_HEADER32 &Optional = Headers->Optional;
+  if (OptionalSize < sizeof(Optional)) {
     return Fail(Error, "SizeOfOptionalHeader " + std::to_string(OptionalSize) +
                            " is too small for a PE32 optional header (96 bytes)");
   }
-  const uint64_t Optional = Headers->Coff + COFF_HEADER_SIZE;
-  if (!Fits(Pe.size(), Optional, OPT_DATA_DIRECTORIES)) {
+  const uint64_t OptionalAt = Headers->CoffAt + sizeof(IMAGE_FILE_HEADER);
+  if (!ReadStruct(Pe, OptionalAt, &Headers->Optional)) {
     return Fail(Error, "optional header runs past the end of the file");
   }
-  const uint16_t Magic = ReadU16(Pe, Optional + OPT_MAGIC);
-  if (Magic != PE32_MAGIC) {
-    return Fail(Error, "optional header magic " + Hex(Magic) + " is not PE32 (0x10b)");
+  if (Optional.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+    return Fail(Error, "optional header magic " + Hex(Optional.Magic) + " is not PE32 (0x10b)");
   }
-  const uint16_t Subsystem = ReadU16(Pe, Optional + OPT_SUBSYSTEM);
-  if (Subsystem > 0xFF) {
-    return Fail(Error, "Subsystem " + std::to_string(Subsystem) +
+  if (Optional.Subsystem > 0xFF) {
+    return Fail(Error, "Subsystem " + std::to_string(Optional.Subsystem) +
                            " does not fit the TE header's 8-bit field");
   }
-  const uint32_t Directories = ReadU32(Pe, Optional + OPT_NUMBER_OF_RVA_AND_SIZES);
-  if (Directories < DIRS_NEEDED) {
+  const uint32_t Directories = Optional.NumberOfRvaAndSizes;
+  if (Directories < DIRECTORIES_NEEDED) {
     return Fail(Error, "NumberOfRvaAndSizes " + std::to_string(Directories) +
                            " is too small: the relocation and debug directories need 7");
   }
-  if (OptionalSize < OPT_DATA_DIRECTORIES + uint64_t{Directories} * DATA_DIRECTORY_SIZE) {
+  if (OptionalSize < sizeof(Optional) + uint64_t{Directories} * sizeof(IMAGE_DATA_DIRECTORY)) {
     return Fail(Error, "SizeOfOptionalHeader " + std::to_string(OptionalSize) +
                            " is too small for its " + std::to_string(Directories) +
                            " data directories");
   }
-  if (!Fits(Pe.size(), Optional,
-            OPT_DATA_DIRECTORIES + uint64_t{DIRS_NEEDED} * DATA_DIRECTORY_SIZE)) {
+  if (!ReadStruct(Pe, OptionalAt + sizeof(Optional), Headers->Directories, DIRECTORIES_NEEDED)) {
     return Fail(Error, "data directories run past the end of the file");
   }
-  Headers->Optional = Optional;
-  Headers->StrippedSize = Optional + OptionalSize;
+  Headers->StrippedSize = OptionalAt + OptionalSize;
   return true;
-}
-
-uint32_t Directory(const std::vector<uint8_t> &Pe, const PeHeaders &Headers, uint32_t Index,
-                   uint32_t Field) {
-  return ReadU32(Pe, Headers.Optional + OPT_DATA_DIRECTORIES +
-                         uint64_t{Index} * DATA_DIRECTORY_SIZE + Field);
 }
 
 // The contract checks that the TE header cannot express, and the TE header's field widths.
 bool CheckPeOnly(const std::vector<uint8_t> &Pe, const PeHeaders &Headers, std::string *Error) {
-  const uint32_t SectionAlignment = ReadU32(Pe, Headers.Optional + OPT_SECTION_ALIGNMENT);
-  const uint32_t FileAlignment = ReadU32(Pe, Headers.Optional + OPT_FILE_ALIGNMENT);
-  if (SectionAlignment != FileAlignment) {
-    return Fail(Error, "SectionAlignment " + Hex(SectionAlignment) +
-                           " differs from FileAlignment " + Hex(FileAlignment) +
+  const IMAGE_OPTIONAL_HEADER32 &Optional = Headers.Optional;
+  if (Optional.SectionAlignment != Optional.FileAlignment) {
+    return Fail(Error, "SectionAlignment " + Hex(Optional.SectionAlignment) +
+                           " differs from FileAlignment " + Hex(Optional.FileAlignment) +
                            " (TE needs file offset == RVA)");
   }
-  const uint32_t ImportRva = Directory(Pe, Headers, DIR_IMPORT, 0);
-  const uint32_t ImportSize = Directory(Pe, Headers, DIR_IMPORT, 4);
-  if (ImportRva != 0 || ImportSize != 0) {
-    return Fail(Error, "import table present (RVA " + Hex(ImportRva) + ", " +
-                           std::to_string(ImportSize) + " bytes): the module must import nothing");
+  const IMAGE_DATA_DIRECTORY &Import = Headers.Directories[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (Import.VirtualAddress != 0 || Import.Size != 0) {
+    return Fail(Error, "import table present (RVA " + Hex(Import.VirtualAddress) + ", " +
+                           std::to_string(Import.Size) + " bytes): the module must import nothing");
   }
-  const uint32_t DebugRva = Directory(Pe, Headers, DIR_DEBUG, 0);
-  const uint32_t DebugSize = Directory(Pe, Headers, DIR_DEBUG, 4);
-  if (DebugRva != 0 || DebugSize != 0) {
-    return Fail(Error, "debug directory present (RVA " + Hex(DebugRva) + ", " +
-                           std::to_string(DebugSize) + " bytes): the image must carry none");
+  const IMAGE_DATA_DIRECTORY &Debug = Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG];
+  if (Debug.VirtualAddress != 0 || Debug.Size != 0) {
+    return Fail(Error, "debug directory present (RVA " + Hex(Debug.VirtualAddress) + ", " +
+                           std::to_string(Debug.Size) + " bytes): the image must carry none");
   }
   if (Headers.StrippedSize > 0xFFFF) {
     return Fail(Error, "StrippedSize " + Hex(Headers.StrippedSize) +
                            " does not fit the TE header's 16-bit field");
   }
-  if (!Fits(Pe.size(), Headers.StrippedSize,
-            uint64_t{Headers.NumberOfSections} * SECTION_HEADER_SIZE)) {
-    return Fail(Error, "section table (" + std::to_string(Headers.NumberOfSections) +
-                           " entries at " + Hex(Headers.StrippedSize) +
-                           ") runs past the end of the file");
+  const uint16_t Sections = Headers.Coff.NumberOfSections;
+  if (!Fits(Pe.size(), Headers.StrippedSize, uint64_t{Sections} * sizeof(IMAGE_SECTION_HEADER))) {
+    return Fail(Error, "section table (" + std::to_string(Sections) + " entries at " +
+                           Hex(Headers.StrippedSize) + ") runs past the end of the file");
   }
   return true;
 }
 
 std::vector<uint8_t> BuildTe(const std::vector<uint8_t> &Pe, const PeHeaders &Headers) {
+  EFI_TE_IMAGE_HEADER Header{};
+  Header.Signature = EFI_TE_IMAGE_HEADER_SIGNATURE;
+  Header.Machine = Headers.Coff.Machine;
+  Header.NumberOfSections = static_cast<uint8_t>(Headers.Coff.NumberOfSections);
+  Header.Subsystem = static_cast<uint8_t>(Headers.Optional.Subsystem);
+  Header.StrippedSize = static_cast<uint16_t>(Headers.StrippedSize);
+  Header.AddressOfEntryPoint = Headers.Optional.AddressOfEntryPoint;
+  Header.BaseOfCode = Headers.Optional.BaseOfCode;
+  Header.ImageBase = Headers.Optional.ImageBase;
+  Header.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC] =
+      Headers.Directories[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+  Header.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG] =
+      Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG];
   std::vector<uint8_t> Te;
-  Te.reserve(TE_HEADER_SIZE + Pe.size() - Headers.StrippedSize);
-  AppendLe(&Te, TE_SIGNATURE, 2);
-  AppendLe(&Te, ReadU16(Pe, Headers.Coff + COFF_MACHINE), 2);
-  AppendLe(&Te, Headers.NumberOfSections, 1);
-  AppendLe(&Te, ReadU16(Pe, Headers.Optional + OPT_SUBSYSTEM), 1);
-  AppendLe(&Te, Headers.StrippedSize, 2);
-  AppendLe(&Te, ReadU32(Pe, Headers.Optional + OPT_ADDRESS_OF_ENTRY_POINT), 4);
-  AppendLe(&Te, ReadU32(Pe, Headers.Optional + OPT_BASE_OF_CODE), 4);
-  AppendLe(&Te, ReadU32(Pe, Headers.Optional + OPT_IMAGE_BASE), 8);
-  AppendLe(&Te, Directory(Pe, Headers, DIR_BASE_RELOCATION, 0), 4);
-  AppendLe(&Te, Directory(Pe, Headers, DIR_BASE_RELOCATION, 4), 4);
-  AppendLe(&Te, Directory(Pe, Headers, DIR_DEBUG, 0), 4);
-  AppendLe(&Te, Directory(Pe, Headers, DIR_DEBUG, 4), 4);
+  Te.reserve(sizeof(Header) + Pe.size() - Headers.StrippedSize);
+  PutStruct(&Te, 0, Header);
   Te.insert(Te.end(), Pe.begin() + static_cast<std::ptrdiff_t>(Headers.StrippedSize), Pe.end());
   return Te;
 }

@@ -10,4 +10,5 @@
 // relocation RVAs stay those of the PE image. Refuses anything but a PE32 IA-32 executable
 // whose headers fit the TE header's fields and which passes CheckTeImage once converted. On
 // failure Te is left untouched and Error holds a one-line reason.
-bool ConvertPeToTe(const std::vector<uint8_t> &Pe, std::vector<uint8_t> *Te, std::string *Error);
+[[nodiscard]] bool ConvertPeToTe(const std::vector<uint8_t> &Pe, std::vector<uint8_t> *Te,
+                                 std::string *Error);

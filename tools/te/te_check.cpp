@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "byte_io.h"
-#include "pe_layout.h"
+#include "image_rules.h"
+#include "messages.h"
 #include "te_names.h"
+
+using namespace pe;
 
 namespace {
 
@@ -29,9 +31,10 @@ bool CheckHeader(const TeImage &Image, std::string *Error) {
                            " is smaller than the PE32 headers it replaced (at least " +
                            std::to_string(MIN_STRIPPED_SIZE) + " bytes)");
   }
-  if (Image.DebugRva != 0 || Image.DebugSize != 0) {
-    return Fail(Error, "debug directory present (RVA " + Hex(Image.DebugRva) + ", " +
-                           std::to_string(Image.DebugSize) + " bytes): the image must carry none");
+  const IMAGE_DATA_DIRECTORY &Debug = Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG];
+  if (Debug.VirtualAddress != 0 || Debug.Size != 0) {
+    return Fail(Error, "debug directory present (RVA " + Hex(Debug.VirtualAddress) + ", " +
+                           std::to_string(Debug.Size) + " bytes): the image must carry none");
   }
   return true;
 }
@@ -46,10 +49,8 @@ bool CheckSections(const TeImage &Image, std::string *Error) {
     return Fail(Error,
                 "sections are [" + Names + "]: the image must have exactly .text and .reloc");
   }
-  const auto Moved =
-      std::find_if(Image.Sections.begin(), Image.Sections.end(), [](const TeSection &Section) {
-        return Section.PointerToRawData != Section.VirtualAddress;
-      });
+  const auto Moved = std::find_if(Image.Sections.begin(), Image.Sections.end(),
+                                  [](const TeSection &Section) { return !SitsAtItsRva(Section); });
   if (Moved != Image.Sections.end()) {
     return Fail(Error, "section " + Moved->Name + ": PointerToRawData " +
                            Hex(Moved->PointerToRawData) + " differs from VirtualAddress " +
@@ -80,9 +81,11 @@ bool CheckEntryAndDirectory(const TeImage &Image, std::string *Error) {
                            Hex(Text.VirtualAddress) + " to " + Hex(TextEnd) + ")");
   }
   const TeSection &Reloc = Image.Sections[1];
-  if (Image.RelocationRva != Reloc.VirtualAddress || Image.RelocationSize != Reloc.VirtualSize) {
-    return Fail(Error, "relocation directory " + Hex(Image.RelocationRva) + "+" +
-                           Hex(Image.RelocationSize) + " is not the .reloc section " +
+  const IMAGE_DATA_DIRECTORY &Directory =
+      Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC];
+  if (Directory.VirtualAddress != Reloc.VirtualAddress || Directory.Size != Reloc.VirtualSize) {
+    return Fail(Error, "relocation directory " + Hex(Directory.VirtualAddress) + "+" +
+                           Hex(Directory.Size) + " is not the .reloc section " +
                            Hex(Reloc.VirtualAddress) + "+" + Hex(Reloc.VirtualSize));
   }
   return true;
@@ -96,13 +99,13 @@ bool CheckRelocations(const TeImage &Image, const std::vector<uint8_t> &File, st
       uint64_t{Text.VirtualAddress} + std::min(Text.VirtualSize, Text.SizeOfRawData);
   for (const TeRelocation &Relocation : Image.Relocations) {
     const std::string Where = "relocation at RVA " + Hex(Relocation.Rva);
-    if (Relocation.Type == IMAGE_REL_BASED_ABSOLUTE) {
-      continue;
-    }
-    if (Relocation.Type != IMAGE_REL_BASED_HIGHLOW) {
+    if (!IsIa32Relocation(Relocation.Type)) {
       return Fail(Error, Where + ": type " + std::to_string(Relocation.Type) + " (" +
                              RelocationTypeName(Relocation.Type) +
                              ") is not HIGHLOW (3) or ABSOLUTE (0)");
+    }
+    if (Relocation.Type == IMAGE_REL_BASED_ABSOLUTE) {
+      continue;
     }
     if (Relocation.Rva < Text.VirtualAddress || Relocation.Rva >= TextEnd) {
       return Fail(Error, "HIGHLOW " + Where + " is outside .text");

@@ -13,7 +13,9 @@
 // debug directory, relocation directory equal to .reloc's memory, only HIGHLOW and ABSOLUTE
 // relocations, and every HIGHLOW inside .text holding an address inside .text (its end
 // included: a one-past-the-end pointer). On failure sets Error to a one-line reason.
-bool CheckTeImage(const TeImage &Image, const std::vector<uint8_t> &File, std::string *Error);
+[[nodiscard]] bool CheckTeImage(const TeImage &Image, const std::vector<uint8_t> &File,
+                                std::string *Error);
 
 // ParseTeImage, then CheckTeImage.
-bool ParseAndCheckTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error);
+[[nodiscard]] bool ParseAndCheckTeImage(const std::vector<uint8_t> &File, TeImage *Image,
+                                        std::string *Error);

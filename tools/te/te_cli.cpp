@@ -7,15 +7,25 @@
 
 namespace {
 
+constexpr char USAGE[] =
+    "Usage:\n"
+    "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image; OUT is\n"
+    "                                  replaced only when the conversion succeeds\n"
+    "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes\n"
+    "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
+    "  te-tool --help                  print this text\n"
+    "Exit status: 0 success, 1 refused image, 2 bad command line or file I/O error.\n";
+
 std::string BaseName(const std::string &Path) {
   const size_t Slash = Path.rfind('/');
   return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
 }
 
+// "te-tool: COMMAND: PATH: REASON" on Err; returns Status.
 int Refuse(std::ostream &Err, const std::string &Command, const std::string &Path,
-           const std::string &Reason) {
+           const std::string &Reason, int Status) {
   Err << "te-tool: " << Command << ": " << Path << ": " << Reason << "\n";
-  return EXIT_REFUSED;
+  return Status;
 }
 
 int Convert(const std::string &Input, const std::string &Output, std::ostream &Out,
@@ -23,51 +33,43 @@ int Convert(const std::string &Input, const std::string &Output, std::ostream &O
   std::vector<uint8_t> Pe;
   std::vector<uint8_t> Te;
   std::string Error;
-  if (!ReadFileBytes(Input, &Pe, &Error) || !ConvertPeToTe(Pe, &Te, &Error)) {
-    return Refuse(Err, "convert", Input, Error);
+  if (!ReadFileBytes(Input, &Pe, &Error)) {
+    return Refuse(Err, "convert", Input, Error, EXIT_TROUBLE);
+  }
+  if (!ConvertPeToTe(Pe, &Te, &Error)) {
+    return Refuse(Err, "convert", Input, Error, EXIT_FAULT);
   }
   if (!ReplaceFileBytes(Output, Te, &Error)) {
-    return Refuse(Err, "convert", Output, Error);
+    return Refuse(Err, "convert", Output, Error, EXIT_TROUBLE);
   }
   Out << BaseName(Input) << " -> " << BaseName(Output) << ": " << Te.size() << " bytes (PE "
       << Pe.size() << " bytes)\n";
-  return 0;
+  return EXIT_OK;
 }
 
-int Inspect(const std::string &Path, std::ostream &Out, std::ostream &Err) {
+// "inspect" lists any TE image and the check's verdict; "check" refuses an image that fails it.
+int InspectOrCheck(const std::string &Command, const std::string &Path, std::ostream &Out,
+                   std::ostream &Err) {
   std::vector<uint8_t> File;
   TeImage Image;
   std::string Error;
-  if (!ReadFileBytes(Path, &File, &Error) || !ParseTeImage(File, &Image, &Error)) {
-    return Refuse(Err, "inspect", Path, Error);
+  if (!ReadFileBytes(Path, &File, &Error)) {
+    return Refuse(Err, Command, Path, Error, EXIT_TROUBLE);
   }
-  Out << DescribeTeImage(Image, File);
-  Out << "Check\n  " << (CheckTeImage(Image, File, &Error) ? "passed" : "failed: " + Error) << "\n";
-  return 0;
-}
-
-int Check(const std::string &Path, std::ostream &Out, std::ostream &Err) {
-  std::vector<uint8_t> File;
-  TeImage Image;
-  std::string Error;
-  if (!ReadFileBytes(Path, &File, &Error) || !ParseAndCheckTeImage(File, &Image, &Error)) {
-    return Refuse(Err, "check", Path, Error);
+  const bool Inspect = Command == "inspect";
+  if (Inspect ? !ParseTeImage(File, &Image, &Error) : !ParseAndCheckTeImage(File, &Image, &Error)) {
+    return Refuse(Err, Command, Path, Error, EXIT_FAULT);
   }
-  Out << BaseName(Path) << ": " << File.size() << " bytes, TE image checks passed\n";
-  return 0;
+  if (Inspect) {
+    Out << DescribeTeImage(Image, File) << "Check\n  "
+        << (CheckTeImage(Image, File, &Error) ? "passed" : "failed: " + Error) << "\n";
+  } else {
+    Out << BaseName(Path) << ": " << File.size() << " bytes, TE image checks passed\n";
+  }
+  return EXIT_OK;
 }
 
 } // namespace
-
-std::string TeToolUsage() {
-  return "Usage:\n"
-         "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image; OUT is\n"
-         "                                  replaced only when the conversion succeeds\n"
-         "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes\n"
-         "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
-         "  te-tool --help                  print this text\n"
-         "Exit status: 0 success, 1 refused input or I/O error, 2 bad command line.\n";
-}
 
 int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err) {
   struct Command {
@@ -79,8 +81,8 @@ int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std:
       {"convert", "IN.efi OUT.te", 2}, {"inspect", "IMAGE.te", 1}, {"check", "IMAGE.te", 1}};
   const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
   if (Arguments.size() == 1 && (Name == "--help" || Name == "-h" || Name == "help")) {
-    Out << TeToolUsage();
-    return 0;
+    Out << USAGE;
+    return EXIT_OK;
   }
   for (const Command &Known : COMMANDS) {
     if (Name != Known.Name) {
@@ -89,14 +91,12 @@ int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std:
     if (Arguments.size() - 1 != Known.Count) {
       Err << "te-tool: usage: te-tool " << Name << " " << Known.Operands
           << " (run te-tool --help)\n";
-      return EXIT_USAGE;
+      return EXIT_TROUBLE;
     }
-    if (Name == "convert") {
-      return Convert(Arguments[1], Arguments[2], Out, Err);
-    }
-    return Name == "inspect" ? Inspect(Arguments[1], Out, Err) : Check(Arguments[1], Out, Err);
+    return Name == "convert" ? Convert(Arguments[1], Arguments[2], Out, Err)
+                             : InspectOrCheck(Name, Arguments[1], Out, Err);
   }
   Err << "te-tool: " << (Name.empty() ? "no command" : "unknown command '" + Name + "'")
       << " (run te-tool --help)\n";
-  return EXIT_USAGE;
+  return EXIT_TROUBLE;
 }

@@ -5,12 +5,8 @@
 #include <string>
 #include <vector>
 
-constexpr int EXIT_REFUSED = 1; // bad input or I/O failure
-constexpr int EXIT_USAGE = 2;   // bad command line
-
-// The text of `te-tool --help`.
-std::string TeToolUsage();
+#include "exit_status.h"
 
 // Runs te-tool with Arguments (argv without the program name). Results go to Out, one-line
-// errors prefixed "te-tool: " to Err. Returns the exit status: 0, EXIT_REFUSED or EXIT_USAGE.
+// errors prefixed "te-tool: " to Err. Returns the exit status: EXIT_OK, EXIT_FAULT or EXIT_TROUBLE.
 int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err);

@@ -1,10 +1,12 @@
 #include "te_image.h"
 
 #include <algorithm>
+#include <iterator>
 
-#include "byte_io.h"
-#include "pe_layout.h"
-#include "relocation_blocks.h"
+#include "messages.h"
+#include "struct_io.h"
+
+using namespace pe;
 
 namespace {
 
@@ -13,28 +15,21 @@ uint64_t MemoryEnd(const TeSection &Section) {
 }
 
 // Section names end up in one-line messages: control and non-ASCII bytes become '?'.
-std::string SectionName(const std::vector<uint8_t> &File, uint64_t At) {
-  std::string Name;
-  for (uint32_t Index = 0; Index < SECTION_NAME_SIZE; Index++) {
-    const uint8_t Byte = ReadU8(File, At + Index);
-    if (Byte == 0) {
-      break;
-    }
-    Name.push_back(Byte >= 0x20 && Byte < 0x7F ? static_cast<char>(Byte) : '?');
-  }
+std::string SectionName(const IMAGE_SECTION_HEADER &Header) {
+  std::string Name(std::begin(Header.Name),
+                   std::find(std::begin(Header.Name), std::end(Header.Name), 0));
+  std::replace_if(
+      Name.begin(), Name.end(), [](char Byte) { return Byte < 0x20 || Byte >= 0x7F; }, '?');
   return Name;
 }
 
-// Reads the section header at At. HeadersEnd is the TE file offset where the section table ends:
-// raw data must lie between it and the end of the file.
-bool ParseSection(const std::vector<uint8_t> &File, uint64_t At, uint32_t Displacement,
-                  uint64_t HeadersEnd, TeSection *Section, std::string *Error) {
-  Section->Name = SectionName(File, At);
-  Section->VirtualSize = ReadU32(File, At + SECTION_VIRTUAL_SIZE);
-  Section->VirtualAddress = ReadU32(File, At + SECTION_VIRTUAL_ADDRESS);
-  Section->SizeOfRawData = ReadU32(File, At + SECTION_SIZE_OF_RAW_DATA);
-  Section->PointerToRawData = ReadU32(File, At + SECTION_POINTER_TO_RAW_DATA);
-  Section->Characteristics = ReadU32(File, At + SECTION_CHARACTERISTICS);
+// Decodes a section header. HeadersEnd is the TE file offset where the section table ends: raw
+// data must lie between it and the end of the file.
+bool ParseSection(const std::vector<uint8_t> &File, const IMAGE_SECTION_HEADER &Header,
+                  uint32_t Displacement, uint64_t HeadersEnd, TeSection *Section,
+                  std::string *Error) {
+  *Section = {SectionName(Header),  Header.VirtualSize,      Header.VirtualAddress,
+              Header.SizeOfRawData, Header.PointerToRawData, Header.Characteristics};
   const std::string Where = "section " + Section->Name + ": ";
   const std::string Raw = Hex(Section->PointerToRawData) + "+" + Hex(Section->SizeOfRawData);
   if (Section->SizeOfRawData != 0) {
@@ -52,21 +47,81 @@ bool ParseSection(const std::vector<uint8_t> &File, uint64_t At, uint32_t Displa
   return true;
 }
 
+// Appends every entry of a base relocation directory (its bytes: IMAGE_BASE_RELOCATION blocks,
+// each followed by its 16-bit entries), ABSOLUTE padding included, to Relocations.
+bool ParseRelocationBlocks(const std::vector<uint8_t> &Directory,
+                           std::vector<TeRelocation> *Relocations, std::string *Error) {
+  const uint64_t Size = Directory.size();
+  IMAGE_BASE_RELOCATION Block{};
+  for (uint64_t Position = 0; Position < Size; Position += Block.SizeOfBlock) {
+    const std::string Where = "relocation block at directory offset " + Hex(Position);
+    if (!ReadStruct(Directory, Position, &Block)) {
+      return Fail(Error, Where + ": its 8-byte header runs past the relocation directory (" +
+                             std::to_string(Size) + " bytes)");
+    }
+    const std::string SizeOfBlock = Where + ": SizeOfBlock " + std::to_string(Block.SizeOfBlock);
+    if (Block.SizeOfBlock < sizeof(Block)) {
+      return Fail(Error, SizeOfBlock + " is below 8");
+    }
+    if (Block.SizeOfBlock % 2 != 0) {
+      return Fail(Error, SizeOfBlock + " is not a multiple of 2");
+    }
+    if (!Fits(Size, Position, Block.SizeOfBlock)) {
+      return Fail(Error, SizeOfBlock + " runs past the relocation directory (" +
+                             std::to_string(Size - Position) + " bytes left)");
+    }
+    uint16_t Entry = 0;
+    for (uint64_t At = Position + sizeof(Block);
+         At < Position + Block.SizeOfBlock && ReadStruct(Directory, At, &Entry);
+         At += sizeof(Entry)) {
+      const uint64_t Rva = uint64_t{Block.VirtualAddress} + (Entry & 0x0FFF);
+      if (Rva > UINT32_MAX) {
+        return Fail(Error, Where + ": entry RVA " + Hex(Rva) + " does not fit 32 bits");
+      }
+      Relocations->push_back({static_cast<uint32_t>(Rva), static_cast<uint8_t>(Entry >> 12)});
+    }
+  }
+  return true;
+}
+
+// Bytes a relocation of Type rewrites at its RVA: 0 for ABSOLUTE padding, 1 for types these
+// tools do not apply (the RVA itself must still be in the image).
+uint32_t RelocationWidth(uint8_t Type) {
+  switch (Type) {
+  case IMAGE_REL_BASED_ABSOLUTE:
+    return 0;
+  case IMAGE_REL_BASED_HIGH:
+  case IMAGE_REL_BASED_LOW:
+    return 2;
+  case IMAGE_REL_BASED_HIGHLOW:
+    return 4;
+  case IMAGE_REL_BASED_DIR64:
+    return 8;
+  default:
+    return 1;
+  }
+}
+
 bool ParseRelocations(const std::vector<uint8_t> &File, uint64_t HeadersEnd, TeImage *Image,
                       std::string *Error) {
-  if (Image->RelocationSize == 0) {
+  const IMAGE_DATA_DIRECTORY &Relocations =
+      Image->DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC];
+  if (Relocations.Size == 0) {
     return true;
   }
   const uint64_t Displacement = Image->Displacement();
-  const std::string Range = Hex(Image->RelocationRva) + "+" + Hex(Image->RelocationSize);
-  if (Image->RelocationRva < Displacement + HeadersEnd) {
-    return Fail(Error, "relocation directory " + Range + " overlaps the headers or section table");
+  const std::string Range =
+      "relocation directory " + Hex(Relocations.VirtualAddress) + "+" + Hex(Relocations.Size);
+  if (Relocations.VirtualAddress < Displacement + HeadersEnd) {
+    return Fail(Error, Range + " overlaps the headers or section table");
   }
-  const uint64_t Offset = Image->RelocationRva - Displacement;
-  if (!Fits(File.size(), Offset, Image->RelocationSize)) {
-    return Fail(Error, "relocation directory " + Range + " runs past the end of the file");
+  const uint64_t Offset = Relocations.VirtualAddress - Displacement;
+  if (!Fits(File.size(), Offset, Relocations.Size)) {
+    return Fail(Error, Range + " runs past the end of the file");
   }
-  if (!ParseRelocationBlocks(File, Offset, Image->RelocationSize, &Image->Relocations, Error)) {
+  const auto Start = File.begin() + static_cast<std::ptrdiff_t>(Offset);
+  const std::vector<uint8_t> Directory(Start, Start + Relocations.Size);
+  if (!ParseRelocationBlocks(Directory, &Image->Relocations, Error)) {
     return false;
   }
   for (const TeRelocation &Relocation : Image->Relocations) {
@@ -83,40 +138,30 @@ bool ParseRelocations(const std::vector<uint8_t> &File, uint64_t HeadersEnd, TeI
 } // namespace
 
 bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error) {
-  if (File.size() < TE_HEADER_SIZE) {
+  EFI_TE_IMAGE_HEADER Header{};
+  if (!ReadStruct(File, 0, &Header)) {
     return Fail(Error, "file is " + std::to_string(File.size()) +
                            " bytes, shorter than the 40-byte TE header");
   }
-  const uint16_t Signature = ReadU16(File, TE_SIGNATURE_AT);
-  if (Signature != TE_SIGNATURE) {
-    return Fail(Error, "bad TE signature " + Hex(Signature, 4) + " (expected 0x5a56, \"VZ\")");
+  if (Header.Signature != EFI_TE_IMAGE_HEADER_SIGNATURE) {
+    return Fail(Error,
+                "bad TE signature " + Hex(Header.Signature, 4) + " (expected 0x5a56, \"VZ\")");
   }
-  TeImage Out{};
-  Out.Machine = ReadU16(File, TE_MACHINE);
-  Out.NumberOfSections = ReadU8(File, TE_NUMBER_OF_SECTIONS);
-  Out.Subsystem = ReadU8(File, TE_SUBSYSTEM);
-  Out.StrippedSize = ReadU16(File, TE_STRIPPED_SIZE);
-  Out.AddressOfEntryPoint = ReadU32(File, TE_ADDRESS_OF_ENTRY_POINT);
-  Out.BaseOfCode = ReadU32(File, TE_BASE_OF_CODE);
-  Out.ImageBase = ReadU32(File, TE_IMAGE_BASE) | uint64_t{ReadU32(File, TE_IMAGE_BASE + 4)} << 32;
-  Out.RelocationRva = ReadU32(File, TE_RELOCATION_DIRECTORY);
-  Out.RelocationSize = ReadU32(File, TE_RELOCATION_DIRECTORY + 4);
-  Out.DebugRva = ReadU32(File, TE_DEBUG_DIRECTORY);
-  Out.DebugSize = ReadU32(File, TE_DEBUG_DIRECTORY + 4);
-  if (Out.StrippedSize < TE_HEADER_SIZE) {
-    return Fail(Error, "StrippedSize " + std::to_string(Out.StrippedSize) +
+  if (Header.StrippedSize < sizeof(Header)) {
+    return Fail(Error, "StrippedSize " + std::to_string(Header.StrippedSize) +
                            " is smaller than the 40-byte TE header");
   }
-  const uint64_t HeadersEnd = TE_HEADER_SIZE + uint64_t{Out.NumberOfSections} * SECTION_HEADER_SIZE;
-  if (HeadersEnd > File.size()) {
-    return Fail(Error, "section table (" + std::to_string(Out.NumberOfSections) +
+  std::vector<IMAGE_SECTION_HEADER> Table(Header.NumberOfSections);
+  if (!ReadStruct(File, sizeof(Header), Table.data(), Table.size())) {
+    return Fail(Error, "section table (" + std::to_string(Table.size()) +
                            " entries) runs past the end of the file");
   }
+  const uint64_t HeadersEnd = sizeof(Header) + Table.size() * sizeof(IMAGE_SECTION_HEADER);
+  TeImage Out{Header, {}, {}, 0};
   uint64_t PreviousEnd = 0;
-  for (uint32_t Index = 0; Index < Out.NumberOfSections; Index++) {
+  for (const IMAGE_SECTION_HEADER &Raw : Table) {
     TeSection Section;
-    const uint64_t At = TE_HEADER_SIZE + uint64_t{Index} * SECTION_HEADER_SIZE;
-    if (!ParseSection(File, At, Out.Displacement(), HeadersEnd, &Section, Error)) {
+    if (!ParseSection(File, Raw, Out.Displacement(), HeadersEnd, &Section, Error)) {
       return false;
     }
     if (Section.VirtualAddress < PreviousEnd) {
@@ -134,24 +179,12 @@ bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string 
   return true;
 }
 
-namespace {
-
-template <typename Predicate>
-const TeSection *FindSection(const TeImage &Image, Predicate Matches) {
-  const auto Found = std::find_if(Image.Sections.begin(), Image.Sections.end(), Matches);
-  return Found != Image.Sections.end() ? &*Found : nullptr;
-}
-
-} // namespace
-
 const TeSection *FindSectionByRva(const TeImage &Image, uint64_t Rva) {
-  return FindSection(Image, [Rva](const TeSection &Section) {
-    return Rva >= Section.VirtualAddress && Rva < MemoryEnd(Section);
-  });
-}
-
-const TeSection *FindSectionByName(const TeImage &Image, const std::string &Name) {
-  return FindSection(Image, [&Name](const TeSection &Section) { return Section.Name == Name; });
+  const auto Found =
+      std::find_if(Image.Sections.begin(), Image.Sections.end(), [Rva](const TeSection &Section) {
+        return Rva >= Section.VirtualAddress && Rva < MemoryEnd(Section);
+      });
+  return Found != Image.Sections.end() ? &*Found : nullptr;
 }
 
 bool ReadImageU32(const TeImage &Image, const std::vector<uint8_t> &File, uint32_t Rva,
@@ -162,9 +195,5 @@ bool ReadImageU32(const TeImage &Image, const std::vector<uint8_t> &File, uint32
   }
   const uint64_t Offset =
       uint64_t{Section->PointerToRawData} - Image.Displacement() + (Rva - Section->VirtualAddress);
-  if (!Fits(File.size(), Offset, 4)) {
-    return false;
-  }
-  *Value = ReadU32(File, Offset);
-  return true;
+  return ReadStruct(File, Offset, Value);
 }

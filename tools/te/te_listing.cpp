@@ -1,10 +1,13 @@
 #include "te_listing.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
-#include "pe_layout.h"
+#include "pe_format.h"
 #include "te_names.h"
+
+using namespace pe;
 
 namespace {
 
@@ -38,9 +41,12 @@ void DescribeHeader(const TeImage &Image, std::string *Text) {
        SectionOf(Image, Image.AddressOfEntryPoint));
   Line(Text, "  BaseOfCode           0x%08x", Image.BaseOfCode);
   Line(Text, "  ImageBase            0x%016llx", static_cast<unsigned long long>(Image.ImageBase));
-  Line(Text, "  BaseRelocation       RVA 0x%08x, %u bytes", Image.RelocationRva,
-       Image.RelocationSize);
-  Line(Text, "  Debug                RVA 0x%08x, %u bytes", Image.DebugRva, Image.DebugSize);
+  const IMAGE_DATA_DIRECTORY &Relocations =
+      Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC];
+  const IMAGE_DATA_DIRECTORY &Debug = Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG];
+  Line(Text, "  BaseRelocation       RVA 0x%08x, %u bytes", Relocations.VirtualAddress,
+       Relocations.Size);
+  Line(Text, "  Debug                RVA 0x%08x, %u bytes", Debug.VirtualAddress, Debug.Size);
 }
 
 void DescribeSections(const TeImage &Image, std::string *Text) {
@@ -86,10 +92,11 @@ std::string DescribeTeImage(const TeImage &Image, const std::vector<uint8_t> &Fi
   DescribeSections(Image, &Text);
   uint32_t HighLowCount = 0;
   DescribeRelocations(Image, File, &HighLowCount, &Text);
-  const TeSection *Code = FindSectionByName(Image, ".text");
+  const auto Code = std::find_if(Image.Sections.begin(), Image.Sections.end(),
+                                 [](const TeSection &Section) { return Section.Name == ".text"; });
   Line(&Text, "Size");
   Line(&Text, "  TE image bytes       %zu", File.size());
-  Line(&Text, "  .text bytes          %u", Code != nullptr ? Code->VirtualSize : 0);
+  Line(&Text, "  .text bytes          %u", Code != Image.Sections.end() ? Code->VirtualSize : 0);
   Line(&Text, "  relocations          %zu (%u HIGHLOW, %zu other)", Image.Relocations.size(),
        HighLowCount, Image.Relocations.size() - HighLowCount);
   return Text;

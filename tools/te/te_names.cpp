@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "byte_io.h"
+#include "messages.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "byte_io.h"
+#include "messages.h"
 
 namespace {
 
@@ -47,22 +47,17 @@ bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::st
   }
   std::vector<uint8_t> Data;
   uint8_t Chunk[65536];
-  for (;;) {
-    const ssize_t Count = read(Descriptor, Chunk, sizeof(Chunk));
+  ssize_t Count = 0;
+  while ((Count = read(Descriptor, Chunk, sizeof(Chunk))) != 0) {
     if (Count < 0 && errno == EINTR) {
       continue;
     }
-    if (Count < 0) {
-      const std::string Message = SystemError("cannot read");
+    if (Count < 0 || Data.size() + static_cast<size_t>(Count) > MAX_INPUT_SIZE) {
+      const std::string Reason =
+          Count < 0 ? SystemError("cannot read")
+                    : "larger than " + std::to_string(MAX_INPUT_SIZE >> 20) + " MiB";
       close(Descriptor);
-      return Fail(Error, Message);
-    }
-    if (Count == 0) {
-      break;
-    }
-    if (Data.size() + static_cast<size_t>(Count) > MAX_INPUT_SIZE) {
-      close(Descriptor);
-      return Fail(Error, "larger than " + std::to_string(MAX_INPUT_SIZE >> 20) + " MiB");
+      return Fail(Error, Reason);
     }
     Data.insert(Data.end(), Chunk, Chunk + Count);
   }
