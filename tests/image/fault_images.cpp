@@ -44,7 +44,8 @@ std::vector<PlayerFile> PlayerFiles() {
        }},
       {"extra_fcr.te", "0x07 written to the FIFO control register after the line setup",
        [](Script &Steps) {
-         Steps.insert(FinalLcr(Steps) + 1, {true, 0x242, 0x07, {}});
+         const auto AfterLineSetup = FinalLcr(Steps) + 1;
+         Steps.insert(AfterLineSetup, {true, 0x242, 0x07, {}});
        }},
       {"no_poll.te", "no LSR poll before each byte",
        [](Script &Steps) {
