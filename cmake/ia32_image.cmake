@@ -49,27 +49,38 @@ function(ia32_objects Variable)
 endfunction()
 
 # ia32_image(<name> ENTRY <symbol> SUBSYSTEM <subsystem> OBJECTS <object>...
-#            [LINK_FLAGS <flag>...]): links image/<name>.efi and image/<name>.map.
+#            [LINK_FLAGS <flag>...] [READ_ONLY]): links image/<name>.efi and image/<name>.map.
+# READ_ONLY: the link fails, and leaves no image, when the map shows writable data.
 function(ia32_image Name)
-  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "" "ENTRY;SUBSYSTEM" "OBJECTS;LINK_FLAGS")
+  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "READ_ONLY" "ENTRY;SUBSYSTEM" "OBJECTS;LINK_FLAGS")
+  set(ReadOnlyCheck)
+  if(IMAGE_READ_ONLY)
+    set(ReadOnlyCheck COMMAND ${CMAKE_COMMAND} -DMAP=${IA32_DIR}/${Name}.map
+      -DIMAGE=${IA32_DIR}/${Name}.efi -P ${CMAKE_SOURCE_DIR}/cmake/check_read_only.cmake)
+  endif()
   add_custom_command(OUTPUT ${IA32_DIR}/${Name}.efi
     BYPRODUCTS ${IA32_DIR}/${Name}.map
     COMMAND ${IA32_LLD_LINK} ${IA32_BASE_LINK_FLAGS} /entry:${IMAGE_ENTRY}
             /subsystem:${IMAGE_SUBSYSTEM} ${IMAGE_LINK_FLAGS} /map:${IA32_DIR}/${Name}.map
             /out:${IA32_DIR}/${Name}.efi ${IMAGE_OBJECTS}
+    ${ReadOnlyCheck}
     DEPENDS ${IMAGE_OBJECTS}
     COMMENT "lld-link ${Name}.efi"
     VERBATIM)
 endfunction()
 
 # The module. .rdata goes into .text and sections and file share a 32-byte alignment: the TE
-# format needs the equal alignments, and one section keeps the image small. The map tells
-# code from constant data inside the merged .text (tools/report.sh reads it).
-set(IA32_MODULE_LINK_FLAGS /merge:.rdata=.text /section:.text,ERP /align:32 /filealign:32)
+# format needs the equal alignments, and one section keeps the image small. lld-link sizes the
+# headers for the empty .data section every object brings as well; merged into .text it takes
+# no header, so .text follows the section table without 64 bytes of zeros between them in the
+# TE image. The module has no writable data: READ_ONLY refuses any byte in .data or .bss. The
+# map tells code from constant data inside the merged .text (tools/report.sh reads it).
+set(IA32_MODULE_LINK_FLAGS
+  /merge:.rdata=.text /merge:.data=.text /section:.text,ERP /align:32 /filealign:32)
 set(IA32_LINK_FLAGS ${IA32_BASE_LINK_FLAGS} /entry:OemInitComEntry
   /subsystem:efi_boot_service_driver ${IA32_MODULE_LINK_FLAGS})
 ia32_objects(IA32_OBJECTS ${MODULE_SOURCES} entry/port_io_ia32.cpp)
-ia32_image(oemcom ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver
+ia32_image(oemcom ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver READ_ONLY
   OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_MODULE_LINK_FLAGS})
 
 # te-tool is defined in tools/te; target names in custom commands resolve at generation.

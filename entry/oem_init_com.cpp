@@ -31,12 +31,14 @@ EFI_STATUS EFIAPI OemInitComEntry(void *ImageHandle, void *SystemTable) {
 
   if (PortRead8(SIO_PROBE_PORT) != SIO_PROBE_ABSENT) {
     const uint8_t *Pair = SioInitTable;
-    for (uint32_t Left = sizeof SioInitTable / 2; Left != 0; --Left, Pair += 2) {
+    uint32_t Left = sizeof SioInitTable / 2; // six pairs: one test per pair, at its end
+    do {
       PortWrite8(SIO_INDEX_PORT, Pair[0]);
       PortWrite8(IO_DELAY_PORT, 0);
       PortWrite8(IO_DELAY_PORT, 0);
       PortWrite8(SIO_DATA_PORT, Pair[1]);
-    }
+      Pair += 2;
+    } while (--Left != 0);
   }
 
   PortWrite8(SERIAL_BASE + UART_LCR, UART_LCR_DLAB | LCR_8N2);

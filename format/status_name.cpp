@@ -3,8 +3,9 @@
 
 namespace {
 
-// Fixed-width, NUL-padded slots indexed by code. Slot widths: longest name plus NUL.
-const char StandardErrorNames[33][25] = {
+// Fixed-width, NUL-padded slots indexed by code; a table names as many codes as it has
+// slots. Slot widths: longest name plus NUL.
+const char StandardErrorNames[][25] = {
     "EFI_LOAD_ERROR",           "EFI_INVALID_PARAMETER",  "EFI_UNSUPPORTED",
     "EFI_BAD_BUFFER_SIZE",      "EFI_BUFFER_TOO_SMALL",   "EFI_NOT_READY",
     "EFI_DEVICE_ERROR",         "EFI_WRITE_PROTECTED",    "EFI_OUT_OF_RESOURCES",
@@ -18,29 +19,34 @@ const char StandardErrorNames[33][25] = {
     "EFI_END_OF_FILE",          "EFI_INVALID_LANGUAGE",   "EFI_COMPROMISED_DATA",
 };
 
-const char Bit29ErrorNames[3][25] = {
+const char Bit29ErrorNames[][25] = {
     "EFI_INTERRUPT_PENDING",
     "EFI_REQUEST_UNLOAD_IMAGE",
     "EFI_NOT_AVAILABLE_YET",
 };
 
 // Shares the error tables' slot width.
-const char Bit30ErrorNames[2][25] = {
+const char Bit30ErrorNames[][25] = {
     "EFI_DBE_EOF",
     "EFI_DBE_BOF",
 };
 
-const char StandardWarningNames[4][26] = {
+const char StandardWarningNames[][26] = {
     "EFI_WARN_UNKNOWN_GLYPH",
     "EFI_WARN_DELETE_FAILURE",
     "EFI_WARN_WRITE_FAILURE",
     "EFI_WARN_BUFFER_TOO_SMALL",
 };
 
-const char Bit29WarningNames[2][35] = {
+const char Bit29WarningNames[][35] = {
     "EFI_WARN_INTERRUPT_SOURCE_PENDING",
     "EFI_WARN_INTERRUPT_SOURCE_QUIESCED",
 };
+
+// The number of slots in a name table.
+template <typename Slot, uint32_t Count> constexpr uint32_t SlotCount(const Slot (&)[Count]) {
+  return Count;
+}
 
 constexpr EFI_STATUS BIT29_ERROR = EFI_STATUS_ERROR_BIT | EFI_STATUS_BIT29;
 constexpr EFI_STATUS BIT30_ERROR = EFI_STATUS_ERROR_BIT | EFI_STATUS_BIT30;
@@ -54,17 +60,17 @@ const char *StatusToName(EFI_STATUS Status) {
     return "EFI_SUCCESS";
   }
   if ((Status & BIT29_ERROR) == BIT29_ERROR) {
-    return Code < 3 ? Bit29ErrorNames[Code] : nullptr;
+    return Code < SlotCount(Bit29ErrorNames) ? Bit29ErrorNames[Code] : nullptr;
   }
   if ((Status & BIT30_ERROR) == BIT30_ERROR) {
-    return Code - 1 < 2 ? Bit30ErrorNames[Code - 1] : nullptr;
+    return Code - 1 < SlotCount(Bit30ErrorNames) ? Bit30ErrorNames[Code - 1] : nullptr;
   }
   if ((Status & EFI_STATUS_ERROR_BIT) != 0) {
-    return Code - 1 < 33 ? StandardErrorNames[Code - 1] : nullptr;
+    return Code - 1 < SlotCount(StandardErrorNames) ? StandardErrorNames[Code - 1] : nullptr;
   }
   if ((Status & EFI_STATUS_BIT29) != 0) {
-    return Code < 2 ? Bit29WarningNames[Code] : nullptr;
+    return Code < SlotCount(Bit29WarningNames) ? Bit29WarningNames[Code] : nullptr;
   }
   // Plain warnings compare the whole value: bit 30 set means no name.
-  return Status - 1 < 4 ? StandardWarningNames[Status - 1] : nullptr;
+  return Status - 1 < SlotCount(StandardWarningNames) ? StandardWarningNames[Status - 1] : nullptr;
 }

@@ -3,26 +3,25 @@
 #include "port_io.h"
 #include "serial.h"
 
-namespace {
-
-// Busy-waits for THRE, then hands the byte to THR. No timeout: a UART that never empties its
-// holding register stops the module here.
-void SerialWriteByte(uint8_t Byte) {
-  while ((PortRead8(SERIAL_BASE + UART_LSR) & UART_LSR_THRE) == 0) {
-  }
-  PortWrite8(SERIAL_BASE + UART_THR, Byte);
-}
-
-} // namespace
-
+// Both waits read LSR until THRE is set, with no timeout: a UART that never empties its
+// holding register stops the module there. They stay inline, so a byte costs no call.
 void SerialWriteString(const char *Text) {
   if (Text == nullptr) {
     return;
   }
-  for (; *Text != '\0'; ++Text) {
-    if (*Text == '\n') {
-      SerialWriteByte('\r');
+  char Byte = *Text++;
+  while (Byte != '\0') {
+    if (Byte == '\n') {
+      while ((PortRead8(SERIAL_BASE + UART_LSR) & UART_LSR_THRE) == 0) {
+      }
+      PortWrite8(SERIAL_BASE + UART_THR, '\r');
     }
-    SerialWriteByte(static_cast<uint8_t>(*Text));
+    // Sends Byte, then every byte after it above 0x0A: those need no test but this loop's own.
+    do {
+      while ((PortRead8(SERIAL_BASE + UART_LSR) & UART_LSR_THRE) == 0) {
+      }
+      PortWrite8(SERIAL_BASE + UART_THR, static_cast<uint8_t>(Byte));
+      Byte = *Text++;
+    } while (static_cast<uint8_t>(Byte) > '\n');
   }
 }

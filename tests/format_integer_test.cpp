@@ -56,6 +56,8 @@ TEST(FormatInteger, WidthAndPadding) {
       FORMAT_CASE("   42", "%5d", 42),
       FORMAT_CASE("00-42", "%05d", -42),
       FORMAT_CASE("00ab", "%0*x", 4, 0xAB),
+      FORMAT_CASE("*d", "%00*d", 5, 42), // only the first '0' is a flag
+      FORMAT_CASE("*d", "% 0*d", 5, 42), // after a blank, '0' is a width digit
       FORMAT_CASE("     7", "%*d", 6, 7),
       FORMAT_CASE("7", "%5%d", 7),
       FORMAT_CASE("   42", "%+05d", 42),

@@ -1,5 +1,7 @@
 // '%r' status names across every class boundary, StatusToName, and '%g' / '%G'.
 #include <cstring>
+#include <sstream>
+#include <string>
 
 #include "format_check.h"
 #include "status_name.h"
@@ -64,6 +66,43 @@ TEST(StatusToName, EveryClassBoundary) {
   }
 }
 
+// Every name of every table, in code order from the table's first status value; the value
+// after the last name has none.
+struct NameTable {
+  EFI_STATUS First;
+  const char *Names; // separated by blanks
+};
+
+const NameTable NameTables[] = {
+    {0x80000001,
+     "EFI_LOAD_ERROR EFI_INVALID_PARAMETER EFI_UNSUPPORTED EFI_BAD_BUFFER_SIZE "
+     "EFI_BUFFER_TOO_SMALL EFI_NOT_READY EFI_DEVICE_ERROR EFI_WRITE_PROTECTED "
+     "EFI_OUT_OF_RESOURCES EFI_VOLUME_CORRUPTED EFI_VOLUME_FULL EFI_NO_MEDIA "
+     "EFI_MEDIA_CHANGED EFI_NOT_FOUND EFI_ACCESS_DENIED EFI_NO_RESPONSE EFI_NO_MAPPING "
+     "EFI_TIMEOUT EFI_NOT_STARTED EFI_ALREADY_STARTED EFI_ABORTED EFI_ICMP_ERROR "
+     "EFI_TFTP_ERROR EFI_PROTOCOL_ERROR EFI_INCOMPATIBLE_VERSION EFI_SECURITY_VIOLATION "
+     "EFI_CRC_ERROR EFI_END_OF_MEDIA EFI_UNDEFINED_29 EFI_UNDEFINED_30 EFI_END_OF_FILE "
+     "EFI_INVALID_LANGUAGE EFI_COMPROMISED_DATA"},
+    {0xA0000000, "EFI_INTERRUPT_PENDING EFI_REQUEST_UNLOAD_IMAGE EFI_NOT_AVAILABLE_YET"},
+    {0xC0000001, "EFI_DBE_EOF EFI_DBE_BOF"},
+    {0x00000001, "EFI_WARN_UNKNOWN_GLYPH EFI_WARN_DELETE_FAILURE EFI_WARN_WRITE_FAILURE "
+                 "EFI_WARN_BUFFER_TOO_SMALL"},
+    {0x20000000, "EFI_WARN_INTERRUPT_SOURCE_PENDING EFI_WARN_INTERRUPT_SOURCE_QUIESCED"},
+};
+
+TEST(StatusToName, EveryNameOfEveryTable) {
+  for (const NameTable &Table : NameTables) {
+    std::istringstream Names(Table.Names);
+    EFI_STATUS Status = Table.First;
+    for (std::string Name; Names >> Name; ++Status) {
+      const char *Found = StatusToName(Status);
+      ASSERT_NE(Found, nullptr) << Name;
+      EXPECT_EQ(Found, Name);
+    }
+    EXPECT_EQ(StatusToName(Status), nullptr) << "after " << Table.Names;
+  }
+}
+
 const EFI_GUID *SampleGuid() {
   static const uint8_t Bytes[16] = {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F, 0x6A, 0x7B,
                                     0x8C, 0x9D, 0xAE, 0xBF, 0xC0, 0xD1, 0xE2, 0xF3};
@@ -73,10 +112,16 @@ const EFI_GUID *SampleGuid() {
 }
 
 TEST(FormatStatusGuid, NestedOutputObeysCapacity) {
+  // Every field with leading zeros, which its fixed width keeps.
+  static const EFI_GUID LeadingZeros = {
+      0x01234567, 0x0089, 0x0ABC, {0x0D, 0x0E, 0x0F, 0x01, 0x02, 0x03, 0x04, 0x05}};
+  static const EFI_GUID AllZeros = {};
   CheckAllCapacities({
       FORMAT_CASE("3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3", "%g", SampleGuid()),
       FORMAT_CASE("3D2C1B0A-5F4E-7B6A-8C9D-AEBFC0D1E2F3", "%G", SampleGuid()),
       FORMAT_CASE("3d2c1b0a-5f4e-7b6a-8c9d-aebfc0d1e2f3", "%08g", SampleGuid()),
+      FORMAT_CASE("01234567-0089-0abc-0d0e-0f0102030405", "%g", &LeadingZeros),
+      FORMAT_CASE("00000000-0000-0000-0000-000000000000", "%G", &AllZeros),
       FORMAT_CASE("<EFI_LOAD_ERROR>", "<%r>", 0x80000001u),
       FORMAT_CASE("EFI_SUCCESS", "%5r", 0u),
       FORMAT_CASE("Status Code(A0000003)!", "%r!", 0xA0000003u),

@@ -28,6 +28,7 @@ TEST(FormatText, Strings) {
       FORMAT_CASE("ab", "%05s", "ab"),
       FORMAT_CASE("Hi", "%S", u"Hi"),
       FORMAT_CASE("A\xC4z", "%S", u"\u0141\u01C4z"), // low byte of each unit
+      FORMAT_CASE("[\0]"s, "[%S]", u"\u0100"),       // a zero low byte is a character
       FORMAT_CASE("x-y", "%s-%s", "x", "y"),
   });
 }
@@ -42,6 +43,9 @@ TEST(FormatText, Characters) {
 }
 
 TEST(FormatText, DroppedDirectivesAreRescanned) {
+  // Harmless under any conversion: an empty 8- or 16-bit string, an all-zero GUID, and an
+  // address whose low byte is not 'c'.
+  alignas(16) static const char Blank[16] = {};
   // clang-format off
   CheckAllCapacities({
       FORMAT_CASE("", "%"),
@@ -50,6 +54,7 @@ TEST(FormatText, DroppedDirectivesAreRescanned) {
       FORMAT_CASE("u7", "%u%d", 7),
       FORMAT_CASE("u7", "%lu%d", 7),
       FORMAT_CASE("s7", "%ls%d", 7),
+      FORMAT_CASE("aScgGr", "%la%lS%lc%lg%lG%lr%s", Blank, Blank), // only %s takes an argument
       FORMAT_CASE("ld", "%lld"),
       FORMAT_CASE("hd", "%hd"),
       FORMAT_CASE(".2s", "%.2s"),
