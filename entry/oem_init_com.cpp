@@ -1,6 +1,8 @@
 // Module entry: enable the Super I/O serial port, set the UART line, announce it.
-#include "entry.h"
+#include <cstdint>
 
+#include "efi_types.h"
+#include "entry.h"
 #include "platform_ports.h"
 #include "port_io.h"
 #include "serial.h"

@@ -1,4 +1,8 @@
 // The bounded format engine: directive grammar, argument walk and capacity rule.
+#include <cstdarg>
+#include <cstdint>
+
+#include "efi_types.h"
 #include "format.h"
 #include "status_name.h"
 #include "value_text.h"

@@ -1,4 +1,6 @@
 // Decimal width parser of the format engine.
+#include <cstdint>
+
 #include "format.h"
 
 namespace {

@@ -1,6 +1,10 @@
 // EFI_STATUS names, by class and code.
 #include "status_name.h"
 
+#include <cstdint>
+
+#include "efi_types.h"
+
 namespace {
 
 // Fixed-width, NUL-padded slots indexed by code; a table names as many codes as it has

@@ -1,6 +1,8 @@
 // Integer to text without any division support routine.
 #include "value_text.h"
 
+#include <cstdint>
+
 namespace {
 
 // Divides the 64-bit value held as High:Low by Radix in place and returns the remainder.

@@ -1,5 +1,6 @@
 // printf-style front end of the serial line.
 #include <cstdarg>
+#include <cstdint>
 
 #include "format.h"
 #include "serial.h"

@@ -1,4 +1,6 @@
 // Polled transmitter for the UART at SERIAL_BASE.
+#include <cstdint>
+
 #include "platform_ports.h"
 #include "port_io.h"
 #include "serial.h"

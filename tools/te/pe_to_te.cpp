@@ -1,9 +1,17 @@
 #include "pe_to_te.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "image_rules.h"
 #include "messages.h"
+#include "pe_format.h"
 #include "struct_io.h"
 #include "te_check.h"
+#include "te_image.h"
 #include "te_names.h"
 
 using namespace pe;

@@ -1,9 +1,14 @@
 #include "te_check.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "image_rules.h"
 #include "messages.h"
+#include "pe_format.h"
+#include "te_image.h"
 #include "te_names.h"
 
 using namespace pe;

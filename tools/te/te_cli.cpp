@@ -1,8 +1,16 @@
 #include "te_cli.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "exit_status.h"
 #include "file_io.h"
 #include "pe_to_te.h"
 #include "te_check.h"
+#include "te_image.h"
 #include "te_listing.h"
 
 namespace {

@@ -1,9 +1,14 @@
 #include "te_image.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "messages.h"
+#include "pe_format.h"
 #include "struct_io.h"
 
 using namespace pe;

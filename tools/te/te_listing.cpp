@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "pe_format.h"
+#include "te_image.h"
 #include "te_names.h"
 
 using namespace pe;

@@ -1,7 +1,10 @@
 #include "te_names.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <iterator>
+#include <string>
 
 #include "messages.h"
 

@@ -1,5 +1,7 @@
 // te-tool: converts the module's PE32 image to TE, inspects and checks TE images.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "te_cli.h"
 
