@@ -108,7 +108,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {"--busy -1 " + Clean, 2, "--busy needs a number"},
       {Clean + " " + Loop, 2, "more than one image given"},
       {"--base", 2, "--base needs a value"},
-      {"/nonexistent/oemcom.te", 2, "te-run: cannot open /nonexistent/oemcom.te"},
+      {"/nonexistent/oemcom.te", 2, "te-run: /nonexistent/oemcom.te: cannot open: "},
       {Corrupt, 2, "not a valid TE image: bad TE signature 0x4d4d"},
       {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
       {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
@@ -145,7 +145,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "verdict: FAIL: step 29 differs from the script\n"},
       {"--probe 0xfe --check-trace " + TraceOk.Quoted(), 1, "step 1: expected R 0x0259 -> 0xfe"},
       {"--check-trace " + TraceBad.Quoted(), 2, "line 2: 'W 0x243' is not an access"},
-      {"--check-trace /nonexistent/trace.txt", 2, "cannot open /nonexistent/trace.txt"},
+      {"--check-trace /nonexistent/trace.txt", 2, "te-run: /nonexistent/trace.txt: cannot open: "},
       {"--check-trace " + TraceOk.Quoted() + " " + Built, 2, "--check-trace takes no image"},
       {"--print-script --stack 8192", 2, "--stack applies only to a run of an image"},
   };

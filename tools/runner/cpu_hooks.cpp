@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "messages.h"
+
 namespace {
 
 bool Within(uint64_t Low, uint64_t High, uint64_t RegionLow, uint64_t RegionHigh) {
@@ -11,7 +13,7 @@ bool Within(uint64_t Low, uint64_t High, uint64_t RegionLow, uint64_t RegionHigh
 }
 
 std::string AccessText(const char *Kind, uint64_t Address, int Size) {
-  return std::to_string(Size) + "-byte " + Kind + " at " + Hex32(static_cast<uint32_t>(Address));
+  return std::to_string(Size) + "-byte " + Kind + " at " + Hex(Address, 8);
 }
 
 std::string WithRole(const RunLayout &Layout, uint64_t Address) {
@@ -82,7 +84,7 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
   ++Run.Result.Instructions;
   // Only the start is checked: Size is not a length for an instruction that fails to decode.
   if (!Within(Address, Address + 1, Run.Layout.ImageLow, Run.Layout.ImageHigh)) {
-    Run.Fault("executes outside the image at " + Hex32(Run.Eip) + WithRole(Run.Layout, Address));
+    Run.Fault("executes outside the image at " + Hex(Run.Eip, 8) + WithRole(Run.Layout, Address));
     return;
   }
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
@@ -100,7 +102,7 @@ void CpuSession::OnMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int S
   if (Within(Address, End, Layout.ImageLow, Layout.ImageHigh)) {
     if (IsWrite) {
       Run.Fault("writes to its own pages: " + AccessText("write", Address, Size) + " (RVA " +
-                Hex32(static_cast<uint32_t>(Address - Layout.ImageLow)) + ")");
+                Hex(Address - Layout.ImageLow, 8) + ")");
     }
   } else if (Within(Address, End, Layout.StackLow, Layout.StackTop)) {
     Run.CheckArgumentAccess(IsWrite, Address, End);
@@ -118,7 +120,7 @@ bool CpuSession::OnBadMemory(uc_engine *, uc_mem_type Type, uint64_t Address, in
   }
   const std::string Role = WithRole(Run.Layout, Address);
   if (Type == UC_MEM_FETCH_UNMAPPED || Type == UC_MEM_FETCH_PROT) {
-    Run.Fault("executes outside the image at " + Hex32(static_cast<uint32_t>(Address)) + Role);
+    Run.Fault("executes outside the image at " + Hex(Address, 8) + Role);
   } else {
     const bool IsWrite = Type == UC_MEM_WRITE_UNMAPPED || Type == UC_MEM_WRITE_PROT;
     Run.Fault("touches memory outside the image and the stack: " +
@@ -133,7 +135,7 @@ uint32_t CpuSession::OnIn(uc_engine *, uint32_t Port, int Size, void *User) {
     return UINT32_MAX;
   }
   if (Size != 1) {
-    Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + HexDigits(Port, 4) +
+    Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return UINT32_MAX;
   }
@@ -148,7 +150,7 @@ void CpuSession::OnOut(uc_engine *, uint32_t Port, int Size, uint32_t Value, voi
     return;
   }
   if (Size != 1) {
-    Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + HexDigits(Port, 4) +
+    Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return;
   }

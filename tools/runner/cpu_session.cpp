@@ -4,6 +4,8 @@
 #include <chrono>
 #include <iterator>
 
+#include "messages.h"
+
 namespace {
 
 struct CalleeSaved {
@@ -152,15 +154,15 @@ void CpuSession::CheckReturn() {
   const uint32_t Esp = Register(UC_X86_REG_ESP);
   if (Esp != Layout.CallEsp()) {
     const int64_t Off = int64_t{Esp} - Layout.CallEsp();
-    Result.Faults.push_back("returns with ESP " + Hex32(Esp) + " instead of " +
-                            Hex32(Layout.CallEsp()) + " (" + (Off > 0 ? "+" : "") +
+    Result.Faults.push_back("returns with ESP " + Hex(Esp, 8) + " instead of " +
+                            Hex(Layout.CallEsp(), 8) + " (" + (Off > 0 ? "+" : "") +
                             std::to_string(Off) + " bytes; the caller removes the arguments)");
   }
   for (const CalleeSaved &Saved : CALLEE_SAVED) {
     const uint32_t Value = Register(Saved.Id);
     if (Value != Saved.Value) {
       Result.Faults.push_back(std::string("changes callee-saved ") + Saved.Name + " from " +
-                              Hex32(Saved.Value) + " to " + Hex32(Value));
+                              Hex(Saved.Value, 8) + " to " + Hex(Value, 8));
     }
   }
   const uint32_t Flags = Register(UC_X86_REG_EFLAGS);
@@ -179,7 +181,7 @@ uint32_t CpuSession::Register(int Id) const {
 }
 
 void CpuSession::Fault(const std::string &What) {
-  Result.Faults.push_back(What + " (EIP " + Hex32(Eip) + ")");
+  Result.Faults.push_back(What + " (EIP " + Hex(Eip, 8) + ")");
   if (!Stopping) {
     Stopping = true;
     uc_emu_stop(Uc);

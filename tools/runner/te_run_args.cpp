@@ -1,7 +1,6 @@
 #include "te_run_args.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "parse_number.h"
 
 const char TE_RUN_USAGE[] =
     "usage: te-run [options] IMAGE.te\n"
@@ -27,21 +26,6 @@ const char TE_RUN_USAGE[] =
     "1 it differs, faults or returns other than EFI_SUCCESS, 2 bad usage or unreadable input\n";
 
 namespace {
-
-// Decimal, 0x hexadecimal or 0 octal, the whole text, at most Max.
-bool ParseNumber(const std::string &Text, uint64_t Max, uint64_t *Value) {
-  if (Text.empty() || Text[0] < '0' || Text[0] > '9') {
-    return false;
-  }
-  errno = 0;
-  char *End = nullptr;
-  const unsigned long long Parsed = std::strtoull(Text.c_str(), &End, 0);
-  if (errno != 0 || *End != '\0' || Parsed > Max) {
-    return false;
-  }
-  *Value = Parsed;
-  return true;
-}
 
 struct Parsing {
   TeRunArguments *Args;
