@@ -51,6 +51,9 @@ int main(int argc, char **argv) {
   }
   std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe, Options.BusyPollsPerByte,
               PlatformReport(Model).c_str());
+  for (const std::string &Fault : Model.Faults()) {
+    std::printf("FAULT: the module %s\n", Fault.c_str());
+  }
   std::printf("result: %s\n", StatusText(Status).c_str());
   const Verdict Judged = JudgeRun(Model, EntryScript(Options.Probe, Options.BusyPollsPerByte),
                                   Model.Faults().size(), Status);

@@ -113,7 +113,11 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
       {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
       {Clean, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
-      {"--busy=1 " + Unpolled, 1, "FAULT: the image port access: THR written while LSR"},
+      {"--busy=1 " + Unpolled, 1,
+       "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
+       "instructions: 3\npeak stack: 4 bytes\n"
+       "FAULT: the image writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)\n"
+       "run: 1 fault\n"},
       {"--max-instructions 500 " + Loop, 1, "does not return within 500 instructions"},
       {"--probe 0x00 --busy 2 " + Built, 0,
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},

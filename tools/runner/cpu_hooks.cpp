@@ -53,7 +53,7 @@ CpuSession &Self(void *User) {
 void CpuSession::CheckModel() {
   const std::vector<std::string> &Faults = Model.Faults();
   for (; ModelFaultsSeen < Faults.size(); ++ModelFaultsSeen) {
-    Fault("port access: " + Faults[ModelFaultsSeen]);
+    Fault(Faults[ModelFaultsSeen]);
   }
 }
 

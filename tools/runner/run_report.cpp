@@ -5,7 +5,7 @@
 
 std::string RunReport(const RunResult &Result, const PlatformModel &Model) {
   if (Result.Status == RunStatus::NotLoaded) {
-    return "cannot load the image: " + Result.Faults.front() + "\n";
+    return "cannot load the image: " + Result.LoadError + "\n";
   }
   const RunLayout &Layout = Result.Layout;
   std::string Report = "image: base " + Hex(Layout.ImageLow, 8) + " (linked for " +

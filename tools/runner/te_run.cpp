@@ -65,7 +65,7 @@ int RunOne(const TeRunArguments &Args) {
   PlatformModel Model(Args.Platform);
   const RunResult Result = RunImage(Image, Args.Run, Model);
   if (Result.Status == RunStatus::NotLoaded) {
-    return Trouble(Args.ImagePath + ": " + Result.Faults.front());
+    return Trouble(Args.ImagePath + ": " + Result.LoadError);
   }
   const size_t Faults = Result.Faults.size();
   Verdict Judged;
