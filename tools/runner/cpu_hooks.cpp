@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "messages.h"
+#include "name_table.h"
 
 namespace {
 
@@ -21,27 +22,24 @@ std::string WithRole(const RunLayout &Layout, uint64_t Address) {
   return Role.empty() ? "" : " (" + Role + ")";
 }
 
+std::string ExecutesOutside(const RunLayout &Layout, uint64_t Address) {
+  return "executes outside the image at " + Hex(Address, 8) + WithRole(Layout, Address);
+}
+
+std::string TouchesOutside(const RunLayout &Layout, bool IsWrite, uint64_t Address, int Size) {
+  return "touches memory outside the image and the stack: " +
+         AccessText(IsWrite ? "write" : "read", Address, Size) + WithRole(Layout, Address);
+}
+
+constexpr Named EXCEPTIONS[] = {{0, "#DE divide error"},        {1, "#DB debug"},
+                                {3, "#BP breakpoint"},          {4, "#OF overflow"},
+                                {5, "#BR bound range"},         {6, "#UD invalid opcode"},
+                                {13, "#GP general protection"}, {14, "#PF page fault"}};
+
+// "13 (#GP general protection)", or the bare number.
 std::string ExceptionName(uint32_t Number) {
-  switch (Number) {
-  case 0:
-    return "0 (#DE divide error)";
-  case 1:
-    return "1 (#DB debug)";
-  case 3:
-    return "3 (#BP breakpoint)";
-  case 4:
-    return "4 (#OF overflow)";
-  case 5:
-    return "5 (#BR bound range)";
-  case 6:
-    return "6 (#UD invalid opcode)";
-  case 13:
-    return "13 (#GP general protection)";
-  case 14:
-    return "14 (#PF page fault)";
-  default:
-    return std::to_string(Number);
-  }
+  const char *Name = NameOf(EXCEPTIONS, Number, nullptr);
+  return std::to_string(Number) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
 }
 
 CpuSession &Self(void *User) {
@@ -84,7 +82,7 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
   ++Run.Result.Instructions;
   // Only the start is checked: Size is not a length for an instruction that fails to decode.
   if (!Within(Address, Address + 1, Run.Layout.ImageLow, Run.Layout.ImageHigh)) {
-    Run.Fault("executes outside the image at " + Hex(Run.Eip, 8) + WithRole(Run.Layout, Address));
+    Run.Fault(ExecutesOutside(Run.Layout, Address));
     return;
   }
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
@@ -107,8 +105,7 @@ void CpuSession::OnMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int S
   } else if (Within(Address, End, Layout.StackLow, Layout.StackTop)) {
     Run.CheckArgumentAccess(IsWrite, Address, End);
   } else {
-    Run.Fault("touches memory outside the image and the stack: " +
-              AccessText(IsWrite ? "write" : "read", Address, Size) + WithRole(Layout, Address));
+    Run.Fault(TouchesOutside(Layout, IsWrite, Address, Size));
   }
 }
 
@@ -118,13 +115,11 @@ bool CpuSession::OnBadMemory(uc_engine *, uc_mem_type Type, uint64_t Address, in
   if (Run.Stopping) {
     return false;
   }
-  const std::string Role = WithRole(Run.Layout, Address);
   if (Type == UC_MEM_FETCH_UNMAPPED || Type == UC_MEM_FETCH_PROT) {
-    Run.Fault("executes outside the image at " + Hex(Address, 8) + Role);
+    Run.Fault(ExecutesOutside(Run.Layout, Address));
   } else {
     const bool IsWrite = Type == UC_MEM_WRITE_UNMAPPED || Type == UC_MEM_WRITE_PROT;
-    Run.Fault("touches memory outside the image and the stack: " +
-              AccessText(IsWrite ? "write" : "read", Address, Size) + Role);
+    Run.Fault(TouchesOutside(Run.Layout, IsWrite, Address, Size));
   }
   return false;
 }

@@ -1,6 +1,8 @@
 #include "cpu_session.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include "messages.h"
 
@@ -32,12 +34,9 @@ constexpr uint64_t HOST_TIME_LIMIT_US = 60000000;
 
 // True when every call succeeded; otherwise false, with the first failure's reason in Error.
 template <typename Results> bool AllDone(const Results &Statuses, std::string *Error) {
-  for (const uc_err Status : Statuses) {
-    if (Status != UC_ERR_OK) {
-      return Fail(Error, uc_strerror(Status));
-    }
-  }
-  return true;
+  const auto Failed = std::find_if(std::begin(Statuses), std::end(Statuses),
+                                   [](uc_err Status) { return Status != UC_ERR_OK; });
+  return Failed == std::end(Statuses) || Fail(Error, uc_strerror(*Failed));
 }
 
 } // namespace
@@ -111,12 +110,12 @@ bool CpuSession::SetUpCall(uint32_t Entry, std::string *Error) {
       {UC_X86_REG_EDX, EDX_IN},
       {UC_X86_REG_EFLAGS, EFLAGS_IN},
   };
-  for (const auto &[Id, Value] : Registers) {
-    Results.push_back(uc_reg_write(Uc, Id, &Value));
-  }
-  for (const CalleeSaved &Saved : CALLEE_SAVED) {
-    Results.push_back(uc_reg_write(Uc, Saved.Id, &Saved.Value));
-  }
+  std::transform(
+      std::begin(Registers), std::end(Registers), std::back_inserter(Results),
+      [this](const auto &Register) { return uc_reg_write(Uc, Register.first, &Register.second); });
+  std::transform(
+      std::begin(CALLEE_SAVED), std::end(CALLEE_SAVED), std::back_inserter(Results),
+      [this](const CalleeSaved &Saved) { return uc_reg_write(Uc, Saved.Id, &Saved.Value); });
   LowestEsp = Layout.EntryEsp();
   return AllDone(Results, Error);
 }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr char BLANKS[] = " \t\r";
-
 // "0x" and 1 to MaxDigits hex digits, the whole word.
 bool ParseHex(const std::string &Word, size_t MaxDigits, uint64_t *Value) {
   return Word.size() > 2 && Word.size() <= 2 + MaxDigits && (Word[1] == 'x' || Word[1] == 'X') &&
@@ -35,27 +33,19 @@ bool ParseAccess(const std::string &Line, PortAccess *Access) {
 } // namespace
 
 bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses, std::string *Error) {
-  std::vector<uint8_t> Bytes;
-  if (!ReadFileBytes(Path, &Bytes, Error)) {
-    return Fail(Error, Path + ": " + *Error);
-  }
-  std::istringstream Lines(std::string(Bytes.begin(), Bytes.end()));
-  std::string Line;
-  for (size_t Number = 1; std::getline(Lines, Line); ++Number) {
-    const size_t First = Line.find_first_not_of(BLANKS);
-    if (First == std::string::npos || Line[First] == '#') {
-      continue;
-    }
+  const auto Take = [Accesses](const std::string &Line, std::string *Reason) {
+    const size_t First = Line.find_first_not_of(" \t");
     PortAccess Access{};
+    if (First == std::string::npos || Line[First] == '#') {
+      return true;
+    }
     if (!ParseAccess(Line, &Access)) {
-      const size_t Last = Line.find_last_not_of(BLANKS);
-      return Fail(Error, Path + ": line " + std::to_string(Number) + ": '" +
-                             Line.substr(First, Last + 1 - First) +
-                             "' is not an access (R|W 0xPORT 0xVALUE, e.g. W 0x0243 0x87)");
+      return Fail(Reason, "is not an access (R|W 0xPORT 0xVALUE, e.g. W 0x0243 0x87)");
     }
     Accesses->push_back(Access);
-  }
-  return true;
+    return true;
+  };
+  return ReadTextLines(Path, Take, Error);
 }
 
 std::string TraceLine(const PortAccess &Access) {
