@@ -83,6 +83,16 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       "unpolled.te", BuildTe({{0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3}, {}}));
   // jmp $
   const ImageFile LoopFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
+  // Entry: call Helper; ret. Helper: xor eax,eax; nop; ret. With its link map, the second
+  // symbol a static one, and one whose line is cut short.
+  const ImageFile CallsFile("calls.te",
+                            BuildTe({{0xE8, 0x01, 0, 0, 0, 0xC3, 0x31, 0xC0, 0x90, 0xC3}, {}}));
+  const std::string Map = "  Address   Publics by Value   Rva+Base   Lib:Object\n\n"
+                          " 0001:00000000  _Entry  0000000000400200  calls.obj\n\n"
+                          " entry point at  0001:00000000\n\n Static symbols\n\n"
+                          " 0001:00000006  ?Helper@@YAXXZ  0000000000400206  calls.obj\n";
+  const ImageFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
+  const ImageFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
   const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
   const std::string Clean = CleanFile.Quoted();
   const std::string Unpolled = UnpolledFile.Quoted();
@@ -119,6 +129,12 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "FAULT: the image writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)\n"
        "run: 1 fault\n"},
       {"--max-instructions 500 " + Loop, 1, "does not return within 500 instructions"},
+      {"--no-script --map " + MapFile.Quoted() + " " + CallsFile.Quoted(), 0,
+       "calls.map):\n  Helper               3\n  Entry                2\n"},
+      {"--map " + MapCut.Quoted() + " " + Clean, 2,
+       "cut.map: line 9: '0001:00000006  ?Helper@@YAXXZ' is not a symbol line"},
+      {"--probe 0x00 --map '" OEMCOM_MAP_PATH "' " + Built, 0,
+       "EFI_SUCCESS\ninstructions by function (oemcom.map):\n  "},
       {"--probe 0x00 --busy 2 " + Built, 0,
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},
       {"--probe 0xff --base 0x7ff00000 " + Built, 0, "run: clean\n"},

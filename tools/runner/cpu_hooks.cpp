@@ -85,6 +85,7 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
     Run.Fault(ExecutesOutside(Run.Layout, Address));
     return;
   }
+  ++Run.Result.InstructionsAt[Run.Eip - Run.Layout.ImageLow];
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
 }
 

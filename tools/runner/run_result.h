@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,10 @@ struct RunResult {
   std::string LoadError; // one line, when NotLoaded
   // One line each, to follow "the image ": "writes unmodelled port 0x0242 (EIP 0x0081021a)".
   std::vector<std::string> Faults;
-  uint32_t Eax = 0;          // the entry's result, when it returned
-  uint64_t Instructions = 0; // executed
-  uint32_t PeakStack = 0;    // bytes below the ESP of the call, return address included
+  uint32_t Eax = 0;                            // the entry's result, when it returned
+  uint64_t Instructions = 0;                   // executed
+  std::map<uint32_t, uint64_t> InstructionsAt; // executed inside the image, by RVA
+  uint32_t PeakStack = 0; // bytes below the ESP of the call, return address included
   // Where things were, for the report.
   uint32_t Entry = 0;
   uint32_t PreferredBase = 0;

@@ -10,6 +10,7 @@
 #include "exit_status.h"
 #include "file_io.h"
 #include "image_runner.h"
+#include "link_map.h"
 #include "messages.h"
 #include "run_report.h"
 #include "script_check.h"
@@ -58,9 +59,13 @@ int CheckTrace(const TeRunArguments &Args) {
 
 int RunOne(const TeRunArguments &Args) {
   std::vector<uint8_t> Image;
+  LinkMap Symbols;
   std::string Error;
   if (!ReadFileBytes(Args.ImagePath, &Image, &Error)) {
     return Trouble(Args.ImagePath + ": " + Error);
+  }
+  if (!Args.MapPath.empty() && !ReadLinkMap(Args.MapPath, &Symbols, &Error)) {
+    return Trouble(Error);
   }
   PlatformModel Model(Args.Platform);
   const RunResult Result = RunImage(Image, Args.Run, Model);
@@ -75,7 +80,12 @@ int RunOne(const TeRunArguments &Args) {
     Judged = JudgeRun(Model, EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
                       Faults, Result.Eax);
   }
-  std::fputs((RunReport(Result, Model) + Judged.Lines).c_str(), stdout);
+  std::string Output = RunReport(Result, Model) + Judged.Lines;
+  if (!Args.MapPath.empty()) {
+    Output += FunctionProfile(BaseName(Args.MapPath), Symbols, Result.PreferredBase,
+                              Result.InstructionsAt);
+  }
+  std::fputs(Output.c_str(), stdout);
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }
 
