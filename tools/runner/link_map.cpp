@@ -1,7 +1,9 @@
 #include "link_map.h"
 
 #include <algorithm>
+#include <iterator>
 #include <sstream>
+#include <vector>
 
 #include "file_io.h"
 #include "messages.h"
