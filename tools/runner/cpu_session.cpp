@@ -36,7 +36,10 @@ constexpr uint64_t HOST_TIME_LIMIT_US = 60000000;
 template <typename Results> bool AllDone(const Results &Statuses, std::string *Error) {
   const auto Failed = std::find_if(std::begin(Statuses), std::end(Statuses),
                                    [](uc_err Status) { return Status != UC_ERR_OK; });
-  return Failed == std::end(Statuses) || Fail(Error, uc_strerror(*Failed));
+  if (Failed != std::end(Statuses)) {
+    return Fail(Error, uc_strerror(*Failed));
+  }
+  return true;
 }
 
 } // namespace

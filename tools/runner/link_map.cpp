@@ -46,7 +46,10 @@ bool ReadLinkMap(const std::string &Path, LinkMap *Symbols, std::string *Error) 
   if (!ReadTextLines(Path, Take, Error)) {
     return false;
   }
-  return !Symbols->empty() || Fail(Error, Path + ": no symbols: not a link map of lld-link /map");
+  if (Symbols->empty()) {
+    return Fail(Error, Path + ": no symbols: not a link map of lld-link /map");
+  }
+  return true;
 }
 
 std::string FunctionProfile(const std::string &MapName, const LinkMap &Symbols,

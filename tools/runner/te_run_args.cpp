@@ -97,7 +97,10 @@ bool CheckMode(const Parsing &State, std::string *Error) {
     return Fail(Error, "--check-trace and --print-script exclude each other");
   }
   if (!CheckTrace && !Args.PrintScript) {
-    return !Args.ImagePath.empty() || Fail(Error, "no image given");
+    if (Args.ImagePath.empty()) {
+      return Fail(Error, "no image given");
+    }
+    return true;
   }
   const std::string Mode = CheckTrace ? "--check-trace" : "--print-script";
   if (!Args.ImagePath.empty()) {
@@ -106,8 +109,10 @@ bool CheckMode(const Parsing &State, std::string *Error) {
   if (Args.NoScript) {
     return Fail(Error, Mode + " and --no-script exclude each other");
   }
-  return State.RunOnly.empty() ||
-         Fail(Error, State.RunOnly + " applies only to a run of an image, not to " + Mode);
+  if (!State.RunOnly.empty()) {
+    return Fail(Error, State.RunOnly + " applies only to a run of an image, not to " + Mode);
+  }
+  return true;
 }
 
 } // namespace
