@@ -17,11 +17,6 @@ bool SameAccess(const PortAccess &Got, const PortAccess &Want, LsrValues Lsr) {
   return Got.Value == Want.Value || (LsrRead && Lsr == LsrValues::Ignored);
 }
 
-// "1 access", "2 accesses": Plural is the ending added to Noun.
-std::string Counted(size_t Count, const char *Noun, const char *Plural = "s") {
-  return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : Plural);
-}
-
 // "verdict: PASS: a; b; c" when nothing failed, else "verdict: FAIL: x; y".
 Verdict Conclude(const std::string &Difference, const std::vector<std::string> &Failures,
                  const std::vector<std::string> &Checked) {

@@ -22,8 +22,7 @@ std::string RunReport(const RunResult &Result, const PlatformModel &Model) {
   for (const std::string &Fault : Result.Faults) {
     Report += "FAULT: the image " + Fault + "\n";
   }
-  Report += Result.Faults.empty() ? "run: clean\n"
-                                  : "run: " + std::to_string(Result.Faults.size()) + " fault" +
-                                        (Result.Faults.size() == 1 ? "" : "s") + "\n";
+  Report +=
+      "run: " + (Result.Faults.empty() ? "clean" : Counted(Result.Faults.size(), "fault")) + "\n";
   return Report;
 }
