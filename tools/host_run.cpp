@@ -1,12 +1,12 @@
 // Runs OemInitComEntry on the host against the platform model, prints what it did and holds
 // it to the expected script.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "entry.h"
 #include "entry_script.h"
+#include "exit_status.h"
+#include "parse_number.h"
 #include "port_io_fake.h"
 #include "script_check.h"
 
@@ -16,26 +16,20 @@ const char USAGE[] = "usage: oemcom-host-run [--probe 0xNN] [--busy N]\n"
                      "  --probe 0xNN  value read from the probe port 0x259 (default 0xff)\n"
                      "  --busy N      LSR polls that report busy before each byte (default 0)\n";
 
-bool ParseNumber(const char *Text, unsigned long Limit, unsigned long *Value) {
-  char *End = nullptr;
-  *Value = std::strtoul(Text, &End, 0);
-  return *Text != '\0' && *End == '\0' && *Value <= Limit;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
   PlatformOptions Options;
   for (int Index = 1; Index < argc; ++Index) {
     const std::string Option = argv[Index];
-    unsigned long Value = 0;
+    uint64_t Value = 0;
     if (Option == "--help" || Option == "-h") {
       std::fputs(USAGE, stdout);
-      return 0;
+      return EXIT_OK;
     }
     if (Index + 1 >= argc) {
       std::fprintf(stderr, "oemcom-host-run: %s needs a value\n%s", Option.c_str(), USAGE);
-      return 2;
+      return EXIT_TROUBLE;
     }
     const char *Argument = argv[++Index];
     if (Option == "--probe" && ParseNumber(Argument, 0xFF, &Value)) {
@@ -45,7 +39,7 @@ int main(int argc, char **argv) {
     } else {
       std::fprintf(stderr, "oemcom-host-run: bad option or value: %s %s\n%s", Option.c_str(),
                    Argument, USAGE);
-      return 2;
+      return EXIT_TROUBLE;
     }
   }
 
@@ -57,9 +51,12 @@ int main(int argc, char **argv) {
   }
   std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe, Options.BusyPollsPerByte,
               PlatformReport(Model).c_str());
-  std::printf("result: 0x%08x%s\n", Status, Status == EFI_SUCCESS ? " (EFI_SUCCESS)" : "");
+  for (const std::string &Fault : Model.Faults()) {
+    std::printf("FAULT: the module %s\n", Fault.c_str());
+  }
+  std::printf("result: %s\n", StatusText(Status).c_str());
   const Verdict Judged = JudgeRun(Model, EntryScript(Options.Probe, Options.BusyPollsPerByte),
                                   Model.Faults().size(), Status);
   std::fputs(Judged.Lines.c_str(), stdout);
-  return Judged.Pass ? 0 : 1;
+  return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }

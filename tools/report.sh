@@ -29,7 +29,7 @@ code_bytes=$((16#$(awk '$3 == ".rdata" { split($1, a, ":"); print a[2]; exit }' 
 data_bytes=$((text_bytes - code_bytes))
 relocations=$(awk '/^Relocations/ { n = 0 } / HIGHLOW / { n++ } END { print n }' <<<"$inspect")
 
-run() { "$build/tools/runner/te-run" --probe "$1" "$image"; }
+run() { "$build/tools/runner/te-run" --probe "$1" --map "$build/image/oemcom.map" "$image"; }
 value() { awk -v key="$1" 'index($0, key) == 1 { print $(NF - ($NF == "bytes")); exit }'; }
 run_ff=$(run 0xff)
 run_00=$(run 0x00)
@@ -59,4 +59,12 @@ line "peak stack" "$stack" bytes "$BUDGET_STACK_BYTES"
 printf '%-40s %8s %-8s %s\n' "banner on the wire at $BAUD 8N2" \
   "$((wire_us / 1000)).$(printf '%03d' $((wire_us % 1000)))" ms \
   "($wire_characters characters x $BITS_PER_CHARACTER bits)"
+
+# te-run's "instructions by function" lines, the last of its output.
+by_function() { sed -n '/^instructions by function/,$p' | sed '1d; s/^/  /'; }
+echo "the instructions spent in each function, read from the link map"
+echo "  probe 0xFF:"
+by_function <<<"$run_ff"
+echo "  probe 0x00:"
+by_function <<<"$run_00"
 exit $status

@@ -84,13 +84,13 @@ TEST(ImageRunnerFaults, EachMisbehaviourIsCaught) {
       // mov al,'A'; mov dx,0x240; out dx,al; xor eax,eax; ret
       {"THR unpolled",
        {0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3},
-       "port access: THR written while LSR reports busy (byte 0x41) (EIP 0x00810206)",
+       "writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)",
        1},
-      {"TEMT poll", WaitsForTemt, "LSR polled again after it reported THRE set", 0},
-      {"TEMT poll, busy", WaitsForTemt, "THR written while LSR reports busy (byte 0x41)", 2},
-      {"LSR compared with 0x60", WaitsFor60, "LSR polled again after it reported THRE set", 2},
+      {"TEMT poll", WaitsForTemt, "polls LSR again after it reported THRE set", 0},
+      {"TEMT poll, busy", WaitsForTemt, "writes THR while LSR reports busy (byte 0x41)", 2},
+      {"LSR compared with 0x60", WaitsFor60, "polls LSR again after it reported THRE set", 2},
       // in al,0x80; ret
-      {"unmodelled port", {0xE4, 0x80, 0xC3}, "read of unmodelled port 0x0080", 0},
+      {"unmodelled port", {0xE4, 0x80, 0xC3}, "reads unmodelled port 0x0080", 0},
       // mov dx,0x259; in ax,dx
       {"word IN", {0x66, 0xBA, 0x59, 0x02, 0x66, 0xED}, "16-bit IN from port 0x0259", 0},
       // jmp $

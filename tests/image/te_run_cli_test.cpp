@@ -83,6 +83,16 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       "unpolled.te", BuildTe({{0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3}, {}}));
   // jmp $
   const ImageFile LoopFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
+  // Entry: call Helper; ret. Helper: xor eax,eax; nop; ret. With its link map, the second
+  // symbol a static one, and one whose line is cut short.
+  const ImageFile CallsFile("calls.te",
+                            BuildTe({{0xE8, 0x01, 0, 0, 0, 0xC3, 0x31, 0xC0, 0x90, 0xC3}, {}}));
+  const std::string Map = "  Address   Publics by Value   Rva+Base   Lib:Object\n\n"
+                          " 0001:00000000  _Entry  0000000000400200  calls.obj\n\n"
+                          " entry point at  0001:00000000\n\n Static symbols\n\n"
+                          " 0001:00000006  ?Helper@@YAXXZ  0000000000400206  calls.obj\n";
+  const ImageFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
+  const ImageFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
   const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
   const std::string Clean = CleanFile.Quoted();
   const std::string Unpolled = UnpolledFile.Quoted();
@@ -108,13 +118,23 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {"--busy -1 " + Clean, 2, "--busy needs a number"},
       {Clean + " " + Loop, 2, "more than one image given"},
       {"--base", 2, "--base needs a value"},
-      {"/nonexistent/oemcom.te", 2, "te-run: cannot open /nonexistent/oemcom.te"},
+      {"/nonexistent/oemcom.te", 2, "te-run: /nonexistent/oemcom.te: cannot open: "},
       {Corrupt, 2, "not a valid TE image: bad TE signature 0x4d4d"},
       {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
       {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
       {Clean, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
-      {"--busy=1 " + Unpolled, 1, "FAULT: the image port access: THR written while LSR"},
+      {"--busy=1 " + Unpolled, 1,
+       "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
+       "instructions: 3\npeak stack: 4 bytes\n"
+       "FAULT: the image writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)\n"
+       "run: 1 fault\n"},
       {"--max-instructions 500 " + Loop, 1, "does not return within 500 instructions"},
+      {"--no-script --map " + MapFile.Quoted() + " " + CallsFile.Quoted(), 0,
+       "calls.map):\n  Helper               3\n  Entry                2\n"},
+      {"--map " + MapCut.Quoted() + " " + Clean, 2,
+       "cut.map: line 9: '0001:00000006  ?Helper@@YAXXZ' is not a symbol line"},
+      {"--probe 0x00 --map '" OEMCOM_MAP_PATH "' " + Built, 0,
+       "EFI_SUCCESS\ninstructions by function (oemcom.map):\n  "},
       {"--probe 0x00 --busy 2 " + Built, 0,
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},
       {"--probe 0xff --base 0x7ff00000 " + Built, 0, "run: clean\n"},
@@ -145,7 +165,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "verdict: FAIL: step 29 differs from the script\n"},
       {"--probe 0xfe --check-trace " + TraceOk.Quoted(), 1, "step 1: expected R 0x0259 -> 0xfe"},
       {"--check-trace " + TraceBad.Quoted(), 2, "line 2: 'W 0x243' is not an access"},
-      {"--check-trace /nonexistent/trace.txt", 2, "cannot open /nonexistent/trace.txt"},
+      {"--check-trace /nonexistent/trace.txt", 2, "te-run: /nonexistent/trace.txt: cannot open: "},
       {"--check-trace " + TraceOk.Quoted() + " " + Built, 2, "--check-trace takes no image"},
       {"--print-script --stack 8192", 2, "--stack applies only to a run of an image"},
   };

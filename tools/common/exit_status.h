@@ -1,4 +1,5 @@
-// Exit statuses of te-tool and te-run: 0, 1 and 2 as diff and cmp use them.
+// Exit statuses of the tools (te-tool, te-run, oemcom-host-run): 0, 1 and 2 as diff and cmp use
+// them.
 #pragma once
 
 constexpr int EXIT_OK = 0;      // done: converted, listed, checked, or a clean run

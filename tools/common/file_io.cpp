@@ -1,10 +1,12 @@
 #include "file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,10 @@ bool WriteAll(int Descriptor, const std::vector<uint8_t> &Bytes) {
 
 } // namespace
 
+std::string BaseName(const std::string &Path) {
+  return Path.substr(FolderOf(Path).size());
+}
+
 bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::string *Error) {
   const int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
   if (Descriptor < 0) {
@@ -63,6 +69,27 @@ bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::st
   }
   close(Descriptor);
   *Bytes = std::move(Data);
+  return true;
+}
+
+bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *Error) {
+  std::vector<uint8_t> Bytes;
+  if (!ReadFileBytes(Path, &Bytes, Error)) {
+    return Fail(Error, Path + ": " + *Error);
+  }
+  std::istringstream Lines(std::string(Bytes.begin(), Bytes.end()));
+  std::string Line, Reason;
+  for (size_t Number = 1; std::getline(Lines, Line); ++Number) {
+    if (!Line.empty() && Line.back() == '\r') {
+      Line.pop_back();
+    }
+    if (!Take(Line, &Reason)) {
+      const size_t First = std::min(Line.find_first_not_of(" \t"), Line.size());
+      std::string Message = Path + ": line " + std::to_string(Number) + ": '";
+      Message += Line.substr(First, Line.find_last_not_of(" \t") + 1 - First) + "' ";
+      return Fail(Error, Message + Reason);
+    }
+  }
   return true;
 }
 

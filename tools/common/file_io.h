@@ -3,14 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Largest input the tools read, in bytes. The module's images are a few KiB.
 constexpr uint64_t MAX_INPUT_SIZE = 64u << 20;
 
+// The file's name without its folder: "oemcom.te" for "build/image/oemcom.te".
+std::string BaseName(const std::string &Path);
+
 // Reads all of Path into Bytes. Refuses files above MAX_INPUT_SIZE.
 [[nodiscard]] bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes,
+                                 std::string *Error);
+
+// Reads the text file at Path and passes each line, without its line end, to Take. When Take
+// refuses a line, returning false with a reason such as "is not an access", stops and sets Error
+// to "PATH: line N: 'LINE' REASON", the line without its outer blanks; a file that cannot be read
+// gives "PATH: cannot open: ...".
+using LineTaker = std::function<bool(const std::string &Line, std::string *Reason)>;
+[[nodiscard]] bool ReadTextLines(const std::string &Path, const LineTaker &Take,
                                  std::string *Error);
 
 // Writes Bytes to a new temporary file in Path's folder, then renames it over Path. On any

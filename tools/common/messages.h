@@ -1,4 +1,4 @@
-// Pieces of the image tools' one-line messages: numbers in hexadecimal, and refusals.
+// Pieces of the image tools' one-line messages: numbers in hexadecimal, counts, and refusals.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,11 @@ inline std::string Hex(uint64_t Value, int Digits = 0) {
   char Text[24]; // "0x", 16 digits and the NUL, with room to spare; longer padding is cut
   std::snprintf(Text, sizeof(Text), "0x%0*llx", Digits, static_cast<unsigned long long>(Value));
   return Text;
+}
+
+// "1 access", "2 accesses": Plural is the ending added to Noun.
+inline std::string Counted(uint64_t Count, const char *Noun, const char *Plural = "s") {
+  return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : Plural);
 }
 
 // Readers, converters, checkers and loaders refuse input by returning false with a one-line reason

@@ -1,5 +1,6 @@
 #include "platform_model.h"
 
+#include "messages.h"
 #include "platform_ports.h"
 
 namespace {
@@ -29,7 +30,7 @@ uint8_t PlatformModel::SioRegister(uint8_t Ldn, uint8_t Register) const {
 uint8_t PlatformModel::ReadLsr() {
   if (ReadyReported) {
     if (RepeatedPolls == 0) {
-      Problems.push_back("LSR polled again after it reported THRE set: only bit 5 may matter");
+      Problems.push_back("polls LSR again after it reported THRE set: only bit 5 may matter");
     }
     return LSR_LET_OUT[RepeatedPolls++ % LSR_LET_OUT_COUNT];
   }
@@ -57,7 +58,7 @@ uint8_t PlatformModel::Read(uint16_t Port) {
   } else if (Port == SERIAL_BASE + UART_LSR) {
     Value = ReadLsr();
   } else {
-    Problems.push_back("read of unmodelled port " + HexText(Port, 4));
+    Problems.push_back("reads unmodelled port " + Hex(Port, 4));
   }
   Accesses.push_back({false, Port, Value, std::move(Name)});
   return Value;
@@ -91,7 +92,7 @@ void PlatformModel::Write(uint16_t Port, uint8_t Value) {
     DivisorHigh = Value;
   } else if (Port == SERIAL_BASE + UART_THR) {
     if (LastLsrBusy || BusyLeft > 0) {
-      Problems.push_back("THR written while LSR reports busy (byte " + HexText(Value, 2) + ")");
+      Problems.push_back("writes THR while LSR reports busy (byte " + Hex(Value, 2) + ")");
     }
     Serial.push_back(static_cast<char>(Value));
     BusyLeft = Options.BusyPollsPerByte;
@@ -99,7 +100,7 @@ void PlatformModel::Write(uint16_t Port, uint8_t Value) {
     ReadyReported = false;
     RepeatedPolls = 0;
   } else {
-    Problems.push_back("write of unmodelled port " + HexText(Port, 4));
+    Problems.push_back("writes unmodelled port " + Hex(Port, 4));
   }
   Accesses.push_back({true, Port, Value, std::move(Name)});
 }
@@ -112,16 +113,12 @@ std::string PlatformReport(const PlatformModel &Model) {
   const uint8_t Ldn = SIO_LDN_SERIAL;
   Report +=
       "Super I/O LDN 3: base " +
-      HexText(Model.SioRegister(Ldn, SIO_BASE_HIGH) << 8 | Model.SioRegister(Ldn, SIO_BASE_LOW),
-              4) +
+      Hex(Model.SioRegister(Ldn, SIO_BASE_HIGH) << 8 | Model.SioRegister(Ldn, SIO_BASE_LOW), 4) +
       ", IRQ " + std::to_string(Model.SioRegister(Ldn, SIO_IRQ_LEVEL)) + ", activate " +
-      HexText(Model.SioRegister(Ldn, SIO_ACTIVATE), 2) + "\n";
-  Report += "UART: divisor " + std::to_string(Model.Divisor()) + ", LCR " +
-            HexText(Model.Lcr(), 2) + "\n";
+      Hex(Model.SioRegister(Ldn, SIO_ACTIVATE), 2) + "\n";
+  Report +=
+      "UART: divisor " + std::to_string(Model.Divisor()) + ", LCR " + Hex(Model.Lcr(), 2) + "\n";
   Report += "serial line (" + std::to_string(Model.Line().size()) + " bytes): \"" +
             VisibleText(Model.Line()) + "\"\n";
-  for (const std::string &Fault : Model.Faults()) {
-    Report += "FAULT: " + Fault + "\n";
-  }
   return Report;
 }

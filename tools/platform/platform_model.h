@@ -42,6 +42,8 @@ public:
 
   const std::vector<PortAccess> &Trace() const { return Accesses; }
   const std::string &Line() const { return Serial; } // bytes written to THR
+  // What the module did that the hardware would not tolerate, each to follow "the module ":
+  // "writes unmodelled port 0x0242".
   const std::vector<std::string> &Faults() const { return Problems; }
 
   uint8_t Lcr() const { return LineControl; }
@@ -73,5 +75,5 @@ private:
   uint8_t DivisorHigh = 0;
 };
 
-// Trace, configuration summary, serial line and faults, as the run commands print them.
+// Trace, configuration summary and serial line, as the run commands print them.
 std::string PlatformReport(const PlatformModel &Model);

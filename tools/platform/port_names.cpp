@@ -1,7 +1,6 @@
 #include "port_names.h"
 
-#include <cstdio>
-
+#include "messages.h"
 #include "platform_ports.h"
 
 namespace {
@@ -34,7 +33,7 @@ std::string SioRegisterName(uint8_t Register) {
   case SIO_IRQ_LEVEL:
     return "interrupt level";
   default:
-    return "register " + HexText(Register, 2);
+    return "register " + Hex(Register, 2);
   }
 }
 
@@ -52,12 +51,6 @@ std::string UartName(bool IsWrite, uint16_t Offset, uint8_t Value, bool Dlab) {
 }
 
 } // namespace
-
-std::string HexText(unsigned Value, int Digits) {
-  char Text[16];
-  std::snprintf(Text, sizeof Text, "0x%0*x", Digits, Value);
-  return Text;
-}
 
 std::string PortNamer::Name(bool IsWrite, uint16_t Port, uint8_t Value) {
   if (Port >= SERIAL_BASE && Port < SERIAL_BASE + UART_REGISTERS) {
@@ -92,8 +85,8 @@ void NameAccesses(std::vector<PortAccess> &Accesses) {
 }
 
 std::string DescribeAccess(const PortAccess &Access) {
-  return std::string(Access.IsWrite ? "W " : "R ") + HexText(Access.Port, 4) +
-         (Access.IsWrite ? " <- " : " -> ") + HexText(Access.Value, 2) + "  " + Access.Name;
+  return std::string(Access.IsWrite ? "W " : "R ") + Hex(Access.Port, 4) +
+         (Access.IsWrite ? " <- " : " -> ") + Hex(Access.Value, 2) + "  " + Access.Name;
 }
 
 std::string VisibleText(const std::string &Bytes) {
@@ -107,9 +100,7 @@ std::string VisibleText(const std::string &Bytes) {
     } else if (Byte == '\\') {
       Text += "\\\\";
     } else if (Unsigned < 0x20 || Unsigned >= 0x7F) {
-      char Escape[8];
-      std::snprintf(Escape, sizeof Escape, "\\x%02x", Unsigned);
-      Text += Escape;
+      Text += "\\x" + Hex(Unsigned, 2).substr(2);
     } else {
       Text += Byte;
     }

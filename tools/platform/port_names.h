@@ -37,6 +37,3 @@ std::string VisibleText(const std::string &Bytes);
 // "115200 8N2": baud from the 1.8432 MHz clock, data bits, parity (N, O, E, M, S) and stop
 // bits, followed by " DLAB on" or " break" when those LCR bits are left set.
 std::string UartSettingText(uint16_t Divisor, uint8_t Lcr);
-
-// "0x0259" for Digits 4.
-std::string HexText(unsigned Value, int Digits);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "entry_script.h"
+#include "messages.h"
 #include "platform_ports.h"
 #include "status_name.h"
 
@@ -14,16 +15,6 @@ bool SameAccess(const PortAccess &Got, const PortAccess &Want, LsrValues Lsr) {
   }
   const bool LsrRead = !Got.IsWrite && Got.Port == SERIAL_BASE + UART_LSR;
   return Got.Value == Want.Value || (LsrRead && Lsr == LsrValues::Ignored);
-}
-
-// "1 access", "2 accesses": Plural is the ending added to Noun.
-std::string Counted(size_t Count, const char *Noun, const char *Plural = "s") {
-  return std::to_string(Count) + " " + Noun + (Count == 1 ? "" : Plural);
-}
-
-std::string StatusWithName(uint32_t Status) {
-  const char *Name = StatusToName(Status);
-  return HexText(Status, 8) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
 }
 
 // "verdict: PASS: a; b; c" when nothing failed, else "verdict: FAIL: x; y".
@@ -43,6 +34,11 @@ Verdict Conclude(const std::string &Difference, const std::vector<std::string> &
 }
 
 } // namespace
+
+std::string StatusText(uint32_t Status) {
+  const char *Name = StatusToName(Status);
+  return Hex(Status, 8) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
+}
 
 ScriptMismatch CompareWithScript(const std::vector<PortAccess> &Trace,
                                  const std::vector<PortAccess> &Script, LsrValues Lsr) {
@@ -89,7 +85,7 @@ Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Scri
     Failures.push_back(Counted(Faults, "fault"));
   }
   if (Faults == 0 && Status != 0) { // after a fault EAX need not be a result
-    Failures.push_back("result " + StatusWithName(Status) + ", expected EFI_SUCCESS");
+    Failures.push_back("result " + StatusText(Status) + ", expected EFI_SUCCESS");
   }
   return Conclude(
       Mismatch.Detail, Failures,
@@ -105,7 +101,7 @@ Verdict JudgeUnscripted(const PlatformModel &Model, size_t Faults, uint32_t Stat
                   {"no rule broken in " + Counted(Model.Trace().size(), "port access", "es") +
                        " (not held to the script)",
                    "UART " + UartSettingText(Model.Divisor(), Model.Lcr()),
-                   "result " + StatusWithName(Status)});
+                   "result " + StatusText(Status)});
 }
 
 Verdict JudgeTrace(const std::vector<PortAccess> &Trace, const std::vector<PortAccess> &Script) {

@@ -34,5 +34,8 @@ Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Scri
 // A run held to no script: only faults fail it; the line setting and result are reported.
 Verdict JudgeUnscripted(const PlatformModel &Model, size_t Faults, uint32_t Status);
 
+// "0x00000000 (EFI_SUCCESS)", or the bare value when the status has no name.
+std::string StatusText(uint32_t Status);
+
 // A recorded trace held to Script, LSR read values left out.
 Verdict JudgeTrace(const std::vector<PortAccess> &Trace, const std::vector<PortAccess> &Script);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "messages.h"
+#include "name_table.h"
+
 namespace {
 
 bool Within(uint64_t Low, uint64_t High, uint64_t RegionLow, uint64_t RegionHigh) {
@@ -11,7 +14,7 @@ bool Within(uint64_t Low, uint64_t High, uint64_t RegionLow, uint64_t RegionHigh
 }
 
 std::string AccessText(const char *Kind, uint64_t Address, int Size) {
-  return std::to_string(Size) + "-byte " + Kind + " at " + Hex32(static_cast<uint32_t>(Address));
+  return std::to_string(Size) + "-byte " + Kind + " at " + Hex(Address, 8);
 }
 
 std::string WithRole(const RunLayout &Layout, uint64_t Address) {
@@ -19,27 +22,24 @@ std::string WithRole(const RunLayout &Layout, uint64_t Address) {
   return Role.empty() ? "" : " (" + Role + ")";
 }
 
+std::string ExecutesOutside(const RunLayout &Layout, uint64_t Address) {
+  return "executes outside the image at " + Hex(Address, 8) + WithRole(Layout, Address);
+}
+
+std::string TouchesOutside(const RunLayout &Layout, bool IsWrite, uint64_t Address, int Size) {
+  return "touches memory outside the image and the stack: " +
+         AccessText(IsWrite ? "write" : "read", Address, Size) + WithRole(Layout, Address);
+}
+
+constexpr Named EXCEPTIONS[] = {{0, "#DE divide error"},        {1, "#DB debug"},
+                                {3, "#BP breakpoint"},          {4, "#OF overflow"},
+                                {5, "#BR bound range"},         {6, "#UD invalid opcode"},
+                                {13, "#GP general protection"}, {14, "#PF page fault"}};
+
+// "13 (#GP general protection)", or the bare number.
 std::string ExceptionName(uint32_t Number) {
-  switch (Number) {
-  case 0:
-    return "0 (#DE divide error)";
-  case 1:
-    return "1 (#DB debug)";
-  case 3:
-    return "3 (#BP breakpoint)";
-  case 4:
-    return "4 (#OF overflow)";
-  case 5:
-    return "5 (#BR bound range)";
-  case 6:
-    return "6 (#UD invalid opcode)";
-  case 13:
-    return "13 (#GP general protection)";
-  case 14:
-    return "14 (#PF page fault)";
-  default:
-    return std::to_string(Number);
-  }
+  const char *Name = NameOf(EXCEPTIONS, Number, nullptr);
+  return std::to_string(Number) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
 }
 
 CpuSession &Self(void *User) {
@@ -51,7 +51,7 @@ CpuSession &Self(void *User) {
 void CpuSession::CheckModel() {
   const std::vector<std::string> &Faults = Model.Faults();
   for (; ModelFaultsSeen < Faults.size(); ++ModelFaultsSeen) {
-    Fault("port access: " + Faults[ModelFaultsSeen]);
+    Fault(Faults[ModelFaultsSeen]);
   }
 }
 
@@ -82,9 +82,10 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
   ++Run.Result.Instructions;
   // Only the start is checked: Size is not a length for an instruction that fails to decode.
   if (!Within(Address, Address + 1, Run.Layout.ImageLow, Run.Layout.ImageHigh)) {
-    Run.Fault("executes outside the image at " + Hex32(Run.Eip) + WithRole(Run.Layout, Address));
+    Run.Fault(ExecutesOutside(Run.Layout, Address));
     return;
   }
+  ++Run.Result.InstructionsAt[Run.Eip - Run.Layout.ImageLow];
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
 }
 
@@ -100,13 +101,12 @@ void CpuSession::OnMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int S
   if (Within(Address, End, Layout.ImageLow, Layout.ImageHigh)) {
     if (IsWrite) {
       Run.Fault("writes to its own pages: " + AccessText("write", Address, Size) + " (RVA " +
-                Hex32(static_cast<uint32_t>(Address - Layout.ImageLow)) + ")");
+                Hex(Address - Layout.ImageLow, 8) + ")");
     }
   } else if (Within(Address, End, Layout.StackLow, Layout.StackTop)) {
     Run.CheckArgumentAccess(IsWrite, Address, End);
   } else {
-    Run.Fault("touches memory outside the image and the stack: " +
-              AccessText(IsWrite ? "write" : "read", Address, Size) + WithRole(Layout, Address));
+    Run.Fault(TouchesOutside(Layout, IsWrite, Address, Size));
   }
 }
 
@@ -116,13 +116,11 @@ bool CpuSession::OnBadMemory(uc_engine *, uc_mem_type Type, uint64_t Address, in
   if (Run.Stopping) {
     return false;
   }
-  const std::string Role = WithRole(Run.Layout, Address);
   if (Type == UC_MEM_FETCH_UNMAPPED || Type == UC_MEM_FETCH_PROT) {
-    Run.Fault("executes outside the image at " + Hex32(static_cast<uint32_t>(Address)) + Role);
+    Run.Fault(ExecutesOutside(Run.Layout, Address));
   } else {
     const bool IsWrite = Type == UC_MEM_WRITE_UNMAPPED || Type == UC_MEM_WRITE_PROT;
-    Run.Fault("touches memory outside the image and the stack: " +
-              AccessText(IsWrite ? "write" : "read", Address, Size) + Role);
+    Run.Fault(TouchesOutside(Run.Layout, IsWrite, Address, Size));
   }
   return false;
 }
@@ -133,7 +131,7 @@ uint32_t CpuSession::OnIn(uc_engine *, uint32_t Port, int Size, void *User) {
     return UINT32_MAX;
   }
   if (Size != 1) {
-    Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + HexDigits(Port, 4) +
+    Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return UINT32_MAX;
   }
@@ -148,7 +146,7 @@ void CpuSession::OnOut(uc_engine *, uint32_t Port, int Size, uint32_t Value, voi
     return;
   }
   if (Size != 1) {
-    Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + HexDigits(Port, 4) +
+    Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return;
   }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <iterator>
 
+#include "messages.h"
+
 namespace {
 
 struct CalleeSaved {
@@ -30,6 +32,16 @@ constexpr uint32_t EFLAGS_IN = 0x2 | EFLAGS_IF; // bit 1 always reads one
 constexpr uint8_t HLT = 0xF4;                   // fills the sentinel page
 constexpr uint64_t HOST_TIME_LIMIT_US = 60000000;
 
+// True when every call succeeded; otherwise false, with the first failure's reason in Error.
+template <typename Results> bool AllDone(const Results &Statuses, std::string *Error) {
+  const auto Failed = std::find_if(std::begin(Statuses), std::end(Statuses),
+                                   [](uc_err Status) { return Status != UC_ERR_OK; });
+  if (Failed != std::end(Statuses)) {
+    return Fail(Error, uc_strerror(*Failed));
+  }
+  return true;
+}
+
 } // namespace
 
 CpuSession::CpuSession(const RunLayout &Layout, uint64_t MaxInstructions, PlatformModel &Model,
@@ -38,39 +50,28 @@ CpuSession::CpuSession(const RunLayout &Layout, uint64_t MaxInstructions, Platfo
 
 CpuSession::~CpuSession() {
   if (Uc != nullptr) {
-    uc_close(Uc);
+    uc_close(Uc); // its status is of no use: the engine is gone either way
   }
 }
 
 bool CpuSession::Load(const LoadedImage &Image, std::string *Error) {
-  uc_err Status = uc_open(UC_ARCH_X86, UC_MODE_32, &Uc);
-  if (Status != UC_ERR_OK) {
+  const uc_err Opened = uc_open(UC_ARCH_X86, UC_MODE_32, &Uc);
+  if (Opened != UC_ERR_OK) {
     Uc = nullptr;
-    *Error = uc_strerror(Status);
-    return false;
+    return Fail(Error, uc_strerror(Opened));
   }
   const std::vector<uint8_t> Halts(PAGE_SIZE, HLT);
   // The image's pages are fully accessible: the memory hook, not the page protection, decides
   // what the image may touch, so that every breach gets a message of its own.
-  Status = uc_mem_map(Uc, Layout.PagesLow, Layout.PagesHigh - Layout.PagesLow, UC_PROT_ALL);
-  if (Status == UC_ERR_OK) {
-    Status = uc_mem_write(Uc, Image.Base, Image.Memory.data(), Image.Memory.size());
-  }
-  if (Status == UC_ERR_OK) {
-    Status = uc_mem_map(Uc, Layout.StackLow, Layout.StackTop - Layout.StackLow,
-                        UC_PROT_READ | UC_PROT_WRITE);
-  }
-  if (Status == UC_ERR_OK) {
-    Status = uc_mem_map(Uc, Layout.Sentinel, PAGE_SIZE, UC_PROT_EXEC);
-  }
-  if (Status == UC_ERR_OK) {
-    Status = uc_mem_write(Uc, Layout.Sentinel, Halts.data(), Halts.size());
-  }
-  if (Status != UC_ERR_OK) {
-    *Error = uc_strerror(Status);
-    return false;
-  }
-  return AddHooks(Error);
+  const uc_err Results[] = {
+      uc_mem_map(Uc, Layout.PagesLow, Layout.PagesHigh - Layout.PagesLow, UC_PROT_ALL),
+      uc_mem_write(Uc, Image.Base, Image.Memory.data(), Image.Memory.size()),
+      uc_mem_map(Uc, Layout.StackLow, Layout.StackTop - Layout.StackLow,
+                 UC_PROT_READ | UC_PROT_WRITE),
+      uc_mem_map(Uc, Layout.Sentinel, PAGE_SIZE, UC_PROT_EXEC),
+      uc_mem_write(Uc, Layout.Sentinel, Halts.data(), Halts.size()),
+  };
+  return AllDone(Results, Error) && AddHooks(Error) && SetUpCall(Image.Entry(), Error);
 }
 
 bool CpuSession::AddHooks(std::string *Error) {
@@ -96,19 +97,14 @@ bool CpuSession::AddHooks(std::string *Error) {
       uc_hook_add(Uc, &Hook, UC_HOOK_INSN_INVALID, reinterpret_cast<void *>(OnInvalid), this,
                   ALL_BEGIN, ALL_END),
   };
-  const uc_err *Failed = std::find_if(std::begin(Results), std::end(Results),
-                                      [](uc_err Status) { return Status != UC_ERR_OK; });
-  if (Failed != std::end(Results)) {
-    *Error = uc_strerror(*Failed);
-    return false;
-  }
-  return true;
+  return AllDone(Results, Error);
 }
 
-void CpuSession::SetUpCall(uint32_t Entry) {
+bool CpuSession::SetUpCall(uint32_t Entry, std::string *Error) {
   // The dispatcher's call: push SystemTable, push ImageHandle, call Entry.
   const uint32_t Frame[3] = {Layout.Sentinel, Layout.ImageHandle, Layout.SystemTable};
-  uc_mem_write(Uc, Layout.EntryEsp(), Frame, sizeof Frame); // the host is little-endian too
+  std::vector<uc_err> Results = {
+      uc_mem_write(Uc, Layout.EntryEsp(), Frame, sizeof Frame)}; // the host is little-endian too
   const std::pair<int, uint32_t> Registers[] = {
       {UC_X86_REG_ESP, Layout.EntryEsp()},
       {UC_X86_REG_EIP, Entry},
@@ -117,17 +113,17 @@ void CpuSession::SetUpCall(uint32_t Entry) {
       {UC_X86_REG_EDX, EDX_IN},
       {UC_X86_REG_EFLAGS, EFLAGS_IN},
   };
-  for (const auto &[Id, Value] : Registers) {
-    uc_reg_write(Uc, Id, &Value);
-  }
-  for (const CalleeSaved &Saved : CALLEE_SAVED) {
-    uc_reg_write(Uc, Saved.Id, &Saved.Value);
-  }
+  std::transform(
+      std::begin(Registers), std::end(Registers), std::back_inserter(Results),
+      [this](const auto &Register) { return uc_reg_write(Uc, Register.first, &Register.second); });
+  std::transform(
+      std::begin(CALLEE_SAVED), std::end(CALLEE_SAVED), std::back_inserter(Results),
+      [this](const CalleeSaved &Saved) { return uc_reg_write(Uc, Saved.Id, &Saved.Value); });
   LowestEsp = Layout.EntryEsp();
+  return AllDone(Results, Error);
 }
 
 void CpuSession::CallEntry(uint32_t Entry) {
-  SetUpCall(Entry);
   const auto Start = std::chrono::steady_clock::now();
   const uc_err Status = uc_emu_start(Uc, Entry, Layout.Sentinel, HOST_TIME_LIMIT_US, 0);
   const auto Elapsed = std::chrono::steady_clock::now() - Start;
@@ -152,15 +148,15 @@ void CpuSession::CheckReturn() {
   const uint32_t Esp = Register(UC_X86_REG_ESP);
   if (Esp != Layout.CallEsp()) {
     const int64_t Off = int64_t{Esp} - Layout.CallEsp();
-    Result.Faults.push_back("returns with ESP " + Hex32(Esp) + " instead of " +
-                            Hex32(Layout.CallEsp()) + " (" + (Off > 0 ? "+" : "") +
+    Result.Faults.push_back("returns with ESP " + Hex(Esp, 8) + " instead of " +
+                            Hex(Layout.CallEsp(), 8) + " (" + (Off > 0 ? "+" : "") +
                             std::to_string(Off) + " bytes; the caller removes the arguments)");
   }
   for (const CalleeSaved &Saved : CALLEE_SAVED) {
     const uint32_t Value = Register(Saved.Id);
     if (Value != Saved.Value) {
       Result.Faults.push_back(std::string("changes callee-saved ") + Saved.Name + " from " +
-                              Hex32(Saved.Value) + " to " + Hex32(Value));
+                              Hex(Saved.Value, 8) + " to " + Hex(Value, 8));
     }
   }
   const uint32_t Flags = Register(UC_X86_REG_EFLAGS);
@@ -172,16 +168,23 @@ void CpuSession::CheckReturn() {
   }
 }
 
-uint32_t CpuSession::Register(int Id) const {
+uint32_t CpuSession::Register(int Id) {
   uint32_t Value = 0;
-  uc_reg_read(Uc, Id, &Value);
+  const uc_err Status = uc_reg_read(Uc, Id, &Value);
+  if (Status != UC_ERR_OK) {
+    Fault(std::string("stops with emulator error: register read: ") + uc_strerror(Status));
+  }
   return Value;
 }
 
 void CpuSession::Fault(const std::string &What) {
-  Result.Faults.push_back(What + " (EIP " + Hex32(Eip) + ")");
+  Result.Faults.push_back(What + " (EIP " + Hex(Eip, 8) + ")");
   if (!Stopping) {
     Stopping = true;
-    uc_emu_stop(Uc);
+    const uc_err Status = uc_emu_stop(Uc);
+    if (Status != UC_ERR_OK) {
+      Result.Faults.push_back(std::string("stops with emulator error: stop: ") +
+                              uc_strerror(Status));
+    }
   }
 }

@@ -9,7 +9,8 @@
 #include <unicorn/unicorn.h>
 
 #include "image_loader.h"
-#include "image_runner.h"
+#include "platform_model.h"
+#include "run_result.h"
 
 class CpuSession {
 public:
@@ -20,9 +21,10 @@ public:
   CpuSession(const CpuSession &) = delete;
   CpuSession &operator=(const CpuSession &) = delete;
 
-  // Maps the image's pages, the stack and the sentinel, and installs the hooks.
-  bool Load(const LoadedImage &Image, std::string *Error);
-  // Calls Entry once with the arguments on the stack, then checks how it returned.
+  // Maps the image's pages, the stack and the sentinel, installs the hooks, and sets up the call
+  // of the image's entry point: the arguments and return address on the stack, the registers.
+  [[nodiscard]] bool Load(const LoadedImage &Image, std::string *Error);
+  // Runs the call set up by Load from Entry, then checks how it returned.
   void CallEntry(uint32_t Entry);
 
 private:
@@ -38,13 +40,14 @@ private:
   static bool OnInvalid(uc_engine *Uc, void *User);
 
   bool AddHooks(std::string *Error);
-  void SetUpCall(uint32_t Entry);
+  bool SetUpCall(uint32_t Entry, std::string *Error);
   void CheckReturn();
   void CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High);
   void CheckModel();
   // Records a fault, with the EIP of the instruction at fault, and stops the CPU.
   void Fault(const std::string &What);
-  uint32_t Register(int Id) const;
+  // The register's value; a failed read is a fault.
+  uint32_t Register(int Id);
 
   const RunLayout &Layout;
   uint64_t MaxInstructions;

@@ -8,9 +8,6 @@
 
 #include "te_image.h"
 
-constexpr uint16_t IMAGE_MACHINE_I386 = 0x014C;
-constexpr uint8_t IMAGE_REL_BASED_ABSOLUTE = 0;
-constexpr uint8_t IMAGE_REL_BASED_HIGHLOW = 3;
 constexpr uint32_t MAX_IMAGE_SPAN = 64u << 20; // bytes; larger images are refused
 
 struct LoadedImage {
@@ -27,11 +24,5 @@ struct LoadedImage {
 // Parses File and lays it out at Base. The TE header goes to Base + Displacement(), so every
 // section lands at Base + its RVA; this needs each section's file offset to equal its RVA.
 // On failure returns false and sets Error to a one-line reason.
-bool LoadTeImage(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
-                 std::string *Error);
-
-// "0x0040a000" for Digits 8: a value in hexadecimal as the runner prints it.
-std::string HexDigits(uint32_t Value, int Digits);
-inline std::string Hex32(uint32_t Value) {
-  return HexDigits(Value, 8);
-}
+[[nodiscard]] bool LoadTeImage(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
+                               std::string *Error);

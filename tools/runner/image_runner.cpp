@@ -18,7 +18,7 @@ RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options,
   std::string Error;
   if (!LoadTeImage(Te, Options.Base, &Image, &Error) ||
       !PlanLayout(Image.Base, Image.Span, Options.StackSize, &Result.Layout, &Error)) {
-    Result.Faults.push_back(Error);
+    Result.LoadError = Error;
     return Result;
   }
   Result.Entry = Image.Entry();
@@ -27,7 +27,7 @@ RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options,
 
   CpuSession Session(Result.Layout, Options.MaxInstructions, Model, Result);
   if (!Session.Load(Image, &Error)) {
-    Result.Faults.push_back("emulator: " + Error);
+    Result.LoadError = "emulator: " + Error;
     return Result;
   }
   Session.CallEntry(Image.Entry());

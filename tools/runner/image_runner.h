@@ -5,11 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "platform_model.h"
-#include "run_layout.h"
+#include "run_result.h"
 
 constexpr uint32_t DEFAULT_LOAD_BASE = 0x00810000; // differs from the linker's 0x00400000
 constexpr uint32_t DEFAULT_STACK_SIZE = 64 * 1024; // bytes
@@ -23,25 +22,6 @@ struct RunOptions {
   uint32_t Base = DEFAULT_LOAD_BASE; // address of RVA 0
   uint32_t StackSize = DEFAULT_STACK_SIZE;
   uint64_t MaxInstructions = BASE_INSTRUCTION_BOUND;
-};
-
-enum class RunStatus {
-  Clean,     // returned with no fault
-  Faulted,   // ran, and broke a rule
-  NotLoaded, // the image could not be loaded; Faults[0] says why
-};
-
-struct RunResult {
-  RunStatus Status = RunStatus::NotLoaded;
-  std::vector<std::string> Faults; // one line each
-  uint32_t Eax = 0;                // the entry's result, when it returned
-  uint64_t Instructions = 0;       // executed
-  uint32_t PeakStack = 0;          // bytes below the ESP of the call, return address included
-  // Where things were, for the report.
-  uint32_t Entry = 0;
-  uint32_t PreferredBase = 0;
-  uint32_t RelocationsApplied = 0;
-  RunLayout Layout;
 };
 
 // Loads Te at Options.Base and calls its entry once. Port accesses go to Model.

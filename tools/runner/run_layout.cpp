@@ -1,5 +1,7 @@
 #include "run_layout.h"
 
+#include "messages.h"
+
 namespace {
 
 // Block starts tried in order; an image of at most 64 MiB overlaps at most one of them.
@@ -16,9 +18,8 @@ bool Overlaps(uint64_t Low, uint64_t High, uint64_t OtherLow, uint64_t OtherHigh
 bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Layout,
                 std::string *Error) {
   if (StackSize < MIN_STACK_SIZE || StackSize > MAX_STACK_SIZE || StackSize % PAGE_SIZE != 0) {
-    *Error = "stack size " + std::to_string(StackSize) +
-             " is not a multiple of 4096 between 4 KiB and 16 MiB";
-    return false;
+    return Fail(Error, "stack size " + std::to_string(StackSize) +
+                           " is not a multiple of 4096 between 4 KiB and 16 MiB");
   }
   RunLayout Plan;
   Plan.ImageLow = Base;
@@ -40,8 +41,7 @@ bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Lay
     *Layout = Plan;
     return true;
   }
-  *Error = "no room for the stack next to the image";
-  return false;
+  return Fail(Error, "no room for the stack next to the image");
 }
 
 std::string AddressRole(const RunLayout &Layout, uint32_t Address) {

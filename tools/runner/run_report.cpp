@@ -1,25 +1,20 @@
 #include "run_report.h"
 
-#include "image_loader.h"
-#include "status_name.h"
-
-std::string StatusText(uint32_t Status) {
-  const char *Name = StatusToName(Status);
-  return Hex32(Status) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
-}
+#include "messages.h"
+#include "script_check.h"
 
 std::string RunReport(const RunResult &Result, const PlatformModel &Model) {
   if (Result.Status == RunStatus::NotLoaded) {
-    return "cannot load the image: " + Result.Faults.front() + "\n";
+    return "cannot load the image: " + Result.LoadError + "\n";
   }
   const RunLayout &Layout = Result.Layout;
-  std::string Report = "image: base " + Hex32(Layout.ImageLow) + " (linked for " +
-                       Hex32(Result.PreferredBase) + "), " +
+  std::string Report = "image: base " + Hex(Layout.ImageLow, 8) + " (linked for " +
+                       Hex(Result.PreferredBase, 8) + "), " +
                        std::to_string(Result.RelocationsApplied) + " relocations applied, entry " +
-                       Hex32(Result.Entry) + "\n";
-  Report += "call: ImageHandle " + Hex32(Layout.ImageHandle) + ", SystemTable " +
-            Hex32(Layout.SystemTable) + " (both unmapped), return to " + Hex32(Layout.Sentinel) +
-            ", ESP " + Hex32(Layout.CallEsp()) + " before the call\n";
+                       Hex(Result.Entry, 8) + "\n";
+  Report += "call: ImageHandle " + Hex(Layout.ImageHandle, 8) + ", SystemTable " +
+            Hex(Layout.SystemTable, 8) + " (both unmapped), return to " + Hex(Layout.Sentinel, 8) +
+            ", ESP " + Hex(Layout.CallEsp(), 8) + " before the call\n";
   Report += PlatformReport(Model);
   Report += "result: EAX " + StatusText(Result.Eax) + "\n";
   Report += "instructions: " + std::to_string(Result.Instructions) + "\n";
@@ -27,8 +22,7 @@ std::string RunReport(const RunResult &Result, const PlatformModel &Model) {
   for (const std::string &Fault : Result.Faults) {
     Report += "FAULT: the image " + Fault + "\n";
   }
-  Report += Result.Faults.empty() ? "run: clean\n"
-                                  : "run: " + std::to_string(Result.Faults.size()) + " fault" +
-                                        (Result.Faults.size() == 1 ? "" : "s") + "\n";
+  Report +=
+      "run: " + (Result.Faults.empty() ? "clean" : Counted(Result.Faults.size(), "fault")) + "\n";
   return Report;
 }

@@ -7,6 +7,3 @@
 #include "image_runner.h"
 
 std::string RunReport(const RunResult &Result, const PlatformModel &Model);
-
-// "0x00000000 (EFI_SUCCESS)", or the bare value when the status has no name.
-std::string StatusText(uint32_t Status);

@@ -1,7 +1,10 @@
 #include "te_run_args.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <algorithm>
+#include <iterator>
+
+#include "messages.h"
+#include "parse_number.h"
 
 const char TE_RUN_USAGE[] =
     "usage: te-run [options] IMAGE.te\n"
@@ -17,6 +20,8 @@ const char TE_RUN_USAGE[] =
     "  --max-instructions N    bound on the call (default 1000000, plus 65536 per busy poll)\n"
     "  --stack BYTES           stack size, a multiple of 4096 (default 65536)\n"
     "  --no-script             run any image: only the memory, register and port rules apply\n"
+    "  --map FILE              after the run, the instructions executed in each function of\n"
+    "                          the image, read from its lld-link map FILE\n"
     "  --check-trace FILE      hold the port accesses in FILE to the script instead of running\n"
     "                          an image; LSR read values are not compared\n"
     "  --print-script          print the script, one access a line, in the FILE format:\n"
@@ -28,78 +33,60 @@ const char TE_RUN_USAGE[] =
 
 namespace {
 
-// Decimal, 0x hexadecimal or 0 octal, the whole text, at most Max.
-bool ParseNumber(const std::string &Text, uint64_t Max, uint64_t *Value) {
-  if (Text.empty() || Text[0] < '0' || Text[0] > '9') {
-    return false;
-  }
-  errno = 0;
-  char *End = nullptr;
-  const unsigned long long Parsed = std::strtoull(Text.c_str(), &End, 0);
-  if (errno != 0 || *End != '\0' || Parsed > Max) {
-    return false;
-  }
-  *Value = Parsed;
-  return true;
-}
-
 struct Parsing {
   TeRunArguments *Args;
   bool MaxGiven = false;
   std::string RunOnly; // the first option given that only a run of an image uses
 };
 
+// The options that take a value: the largest number each takes (0: a file instead), and
+// whether only a run of an image uses it.
+struct ValueOption {
+  const char *Name;
+  uint64_t Max;
+  bool RunOnly;
+};
+constexpr ValueOption VALUE_OPTIONS[] = {
+    {"--base", UINT32_MAX, true},  {"--probe", 0xFF, false},
+    {"--busy", UINT32_MAX, false}, {"--max-instructions", UINT64_MAX, true},
+    {"--stack", UINT32_MAX, true}, {"--map", 0, true},
+    {"--check-trace", 0, false}};
+
 bool ParseOption(const std::string &Name, const std::string &Text, Parsing *State,
                  std::string *Error) {
-  TeRunArguments *Args = State->Args;
-  if (Name == "--check-trace") {
-    Args->TracePath = Text;
-    if (Text.empty()) {
-      *Error = "--check-trace needs a file";
-    }
-    return !Text.empty();
+  TeRunArguments &Args = *State->Args;
+  const ValueOption *Option =
+      std::find_if(std::begin(VALUE_OPTIONS), std::end(VALUE_OPTIONS),
+                   [&Name](const ValueOption &Known) { return Name == Known.Name; });
+  uint64_t Value = 0;
+  if (Option == std::end(VALUE_OPTIONS)) {
+    return Fail(Error, "unknown option " + Name);
   }
-  struct Numeric {
-    const char *Name;
-    uint64_t Max;
-  };
-  constexpr Numeric NUMERIC[] = {{"--base", UINT32_MAX},
-                                 {"--probe", 0xFF},
-                                 {"--busy", UINT32_MAX},
-                                 {"--max-instructions", UINT64_MAX},
-                                 {"--stack", UINT32_MAX}};
-  for (const Numeric &Option : NUMERIC) {
-    if (Name != Option.Name) {
-      continue;
-    }
-    uint64_t Value = 0;
-    if (!ParseNumber(Text, Option.Max, &Value)) {
-      *Error = Name;
-      *Error += " needs a number up to " + std::to_string(Option.Max);
-      *Error += ", not '" + Text + "'";
-      return false;
-    }
-    if (Name == "--probe") {
-      Args->Platform.Probe = static_cast<uint8_t>(Value);
-      return true;
-    }
-    if (Name == "--busy") {
-      Args->Platform.BusyPollsPerByte = static_cast<uint32_t>(Value);
-      return true;
-    }
-    State->RunOnly = State->RunOnly.empty() ? Name : State->RunOnly;
-    if (Name == "--base") {
-      Args->Run.Base = static_cast<uint32_t>(Value);
-    } else if (Name == "--max-instructions") {
-      Args->Run.MaxInstructions = Value;
-      State->MaxGiven = true;
-    } else {
-      Args->Run.StackSize = static_cast<uint32_t>(Value);
-    }
-    return true;
+  if (Option->Max == 0 && Text.empty()) {
+    return Fail(Error, Name + " needs a file");
   }
-  *Error = "unknown option " + Name;
-  return false;
+  if (Option->Max != 0 && !ParseNumber(Text, Option->Max, &Value)) {
+    return Fail(Error, Name + " needs a number up to " + std::to_string(Option->Max) + ", not '" +
+                           Text + "'");
+  }
+  if (Option->RunOnly && State->RunOnly.empty()) {
+    State->RunOnly = Name;
+  }
+  if (Name == "--base") {
+    Args.Run.Base = static_cast<uint32_t>(Value);
+  } else if (Name == "--probe") {
+    Args.Platform.Probe = static_cast<uint8_t>(Value);
+  } else if (Name == "--busy") {
+    Args.Platform.BusyPollsPerByte = static_cast<uint32_t>(Value);
+  } else if (Name == "--max-instructions") {
+    Args.Run.MaxInstructions = Value;
+    State->MaxGiven = true;
+  } else if (Name == "--stack") {
+    Args.Run.StackSize = static_cast<uint32_t>(Value);
+  } else {
+    (Name == "--map" ? Args.MapPath : Args.TracePath) = Text;
+  }
+  return true;
 }
 
 // The options that replace the run: no image, and none of the run's own options.
@@ -107,25 +94,25 @@ bool CheckMode(const Parsing &State, std::string *Error) {
   const TeRunArguments &Args = *State.Args;
   const bool CheckTrace = !Args.TracePath.empty();
   if (CheckTrace && Args.PrintScript) {
-    *Error = "--check-trace and --print-script exclude each other";
-    return false;
+    return Fail(Error, "--check-trace and --print-script exclude each other");
   }
   if (!CheckTrace && !Args.PrintScript) {
     if (Args.ImagePath.empty()) {
-      *Error = "no image given";
-      return false;
+      return Fail(Error, "no image given");
     }
     return true;
   }
   const std::string Mode = CheckTrace ? "--check-trace" : "--print-script";
   if (!Args.ImagePath.empty()) {
-    *Error = Mode + " takes no image";
-  } else if (Args.NoScript) {
-    *Error = Mode + " and --no-script exclude each other";
-  } else if (!State.RunOnly.empty()) {
-    *Error = State.RunOnly + " applies only to a run of an image, not to " + Mode;
+    return Fail(Error, Mode + " takes no image");
   }
-  return Error->empty();
+  if (Args.NoScript) {
+    return Fail(Error, Mode + " and --no-script exclude each other");
+  }
+  if (!State.RunOnly.empty()) {
+    return Fail(Error, State.RunOnly + " applies only to a run of an image, not to " + Mode);
+  }
+  return true;
 }
 
 } // namespace
@@ -144,22 +131,20 @@ bool ParseTeRunArguments(int Count, char **Values, TeRunArguments *Args, std::st
     }
     if (Word.rfind("--", 0) != 0) {
       if (!Args->ImagePath.empty()) {
-        *Error = "more than one image given";
-        return false;
+        return Fail(Error, "more than one image given");
       }
       Args->ImagePath = Word;
       continue;
     }
     const size_t Equals = Word.find('=');
-    std::string Name = Word.substr(0, Equals);
+    const std::string Name = Word.substr(0, Equals);
     std::string Text;
     if (Equals != std::string::npos) {
       Text = Word.substr(Equals + 1);
     } else if (Index + 1 < Count) {
       Text = Values[++Index];
     } else {
-      *Error = Name + " needs a value";
-      return false;
+      return Fail(Error, Name + " needs a value");
     }
     if (!ParseOption(Name, Text, &State, Error)) {
       return false;

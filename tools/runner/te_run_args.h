@@ -16,6 +16,7 @@ struct TeRunArguments {
   bool NoScript = false;    // run the image without holding it to the script
   bool PrintScript = false; // print the expected script and stop
   std::string TracePath;    // --check-trace: hold this trace file to the script
+  std::string MapPath;      // --map: the image's link map, for the instructions by function
   std::string ImagePath;
 };
 

@@ -11,9 +11,10 @@
 
 #include "port_names.h"
 
-// Parses Text into Accesses (unnamed). On a malformed line returns false and sets Error to
-// "line N: ..." naming it.
-bool ParseTraceText(const std::string &Text, std::vector<PortAccess> *Accesses, std::string *Error);
+// Reads the trace file at Path into Accesses (unnamed). On failure returns false and sets Error to
+// "PATH: cannot open: ..." or, for a malformed line, "PATH: line N: ...".
+[[nodiscard]] bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses,
+                                 std::string *Error);
 
 // "W 0x0243 0x87", without a line end.
 std::string TraceLine(const PortAccess &Access);

@@ -24,11 +24,6 @@ constexpr char USAGE[] =
     "  te-tool --help                  print this text\n"
     "Exit status: 0 success, 1 refused image, 2 bad command line or file I/O error.\n";
 
-std::string BaseName(const std::string &Path) {
-  const size_t Slash = Path.rfind('/');
-  return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-}
-
 // "te-tool: COMMAND: PATH: REASON" on Err; returns Status.
 int Refuse(std::ostream &Err, const std::string &Command, const std::string &Path,
            const std::string &Reason, int Status) {

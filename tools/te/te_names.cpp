@@ -1,25 +1,12 @@
 #include "te_names.h"
 
-#include <algorithm>
-#include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <string>
 
 #include "messages.h"
+#include "name_table.h"
 
 namespace {
-
-struct Named {
-  uint32_t Value;
-  const char *Name;
-};
-
-template <size_t Count> std::string Lookup(const Named (&Table)[Count], uint32_t Value) {
-  const Named *Found = std::find_if(std::begin(Table), std::end(Table),
-                                    [Value](const Named &Entry) { return Entry.Value == Value; });
-  return Found != std::end(Table) ? Found->Name : "unknown";
-}
 
 constexpr Named MACHINES[] = {
     {0x014C, "IA-32"},     {0x8664, "x64"},         {0x0200, "Itanium"},
@@ -60,15 +47,15 @@ constexpr uint32_t ALIGNMENT_FIELD = 0x00F00000;
 } // namespace
 
 std::string MachineName(uint16_t Machine) {
-  return Lookup(MACHINES, Machine);
+  return NameOf(MACHINES, Machine, "unknown");
 }
 
 std::string SubsystemName(uint16_t Subsystem) {
-  return Lookup(SUBSYSTEMS, Subsystem);
+  return NameOf(SUBSYSTEMS, Subsystem, "unknown");
 }
 
 std::string RelocationTypeName(uint8_t Type) {
-  return Lookup(RELOCATION_TYPES, Type);
+  return NameOf(RELOCATION_TYPES, Type, "unknown");
 }
 
 std::string SectionFlagWords(uint32_t Characteristics) {

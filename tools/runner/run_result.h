@@ -1,0 +1,32 @@
+// What one emulated call of an image's entry point came to: how it ended, the rules it broke,
+// its result and counts, and where the runner placed the image and its stack.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "run_layout.h"
+
+enum class RunStatus {
+  Clean,     // returned with no fault
+  Faulted,   // ran, and broke a rule
+  NotLoaded, // the image could not be loaded, or the emulator set up; LoadError says why
+};
+
+struct RunResult {
+  RunStatus Status = RunStatus::NotLoaded;
+  std::string LoadError; // one line, when NotLoaded
+  // One line each, to follow "the image ": "writes unmodelled port 0x0242 (EIP 0x0081021a)".
+  std::vector<std::string> Faults;
+  uint32_t Eax = 0;                            // the entry's result, when it returned
+  uint64_t Instructions = 0;                   // executed
+  std::map<uint32_t, uint64_t> InstructionsAt; // executed inside the image, by RVA
+  uint32_t PeakStack = 0; // bytes below the ESP of the call, return address included
+  // Where things were, for the report.
+  uint32_t Entry = 0;
+  uint32_t PreferredBase = 0;
+  uint32_t RelocationsApplied = 0;
+  RunLayout Layout;
+};
