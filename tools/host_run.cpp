@@ -1,12 +1,15 @@
 // Runs OemInitComEntry on the host against the platform model, prints what it did and holds
 // it to the expected script.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "efi_types.h"
 #include "entry.h"
 #include "entry_script.h"
 #include "exit_status.h"
 #include "parse_number.h"
+#include "platform_model.h"
 #include "port_io_fake.h"
 #include "script_check.h"
 
@@ -46,7 +49,7 @@ int main(int argc, char **argv) {
   PlatformModel Model(Options);
   EFI_STATUS Status;
   {
-    ScopedPlatform Attach(Model);
+    const ScopedPlatform Attach(Model);
     Status = OemInitComEntry(nullptr, nullptr);
   }
   std::printf("probe 0x%02x, %u busy polls per byte\n%s", Options.Probe, Options.BusyPollsPerByte,

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
+#include <stdlib.h>
+#include <string>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "messages.h"
 

@@ -1,9 +1,13 @@
 #include "entry_script.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform_model.h"
+#include "port_names.h"
 
 namespace {
 

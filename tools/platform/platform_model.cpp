@@ -1,7 +1,13 @@
 #include "platform_model.h"
 
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "messages.h"
 #include "platform_ports.h"
+#include "port_names.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 #include "port_io_fake.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform_model.h"
 #include "port_io.h"
 
 namespace {

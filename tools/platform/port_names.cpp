@@ -1,5 +1,9 @@
 #include "port_names.h"
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "messages.h"
 #include "platform_ports.h"
 

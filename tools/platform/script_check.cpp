@@ -1,10 +1,16 @@
 #include "script_check.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "entry_script.h"
 #include "messages.h"
+#include "platform_model.h"
 #include "platform_ports.h"
+#include "port_names.h"
 #include "status_name.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform_model.h"
 
-enum class LsrValues { Compared, Ignored };
+enum class LsrValues : uint8_t { Compared, Ignored };
 
 struct ScriptMismatch {
   size_t Step = 0;     // 1-based step of the first difference; 0 when the trace matches

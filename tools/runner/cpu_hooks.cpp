@@ -1,11 +1,17 @@
 // The checks made while the image runs: per instruction, per memory access, per port access,
 // and on CPU exceptions. Each breach becomes a fault message and stops the CPU.
-#include "cpu_session.h"
-
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
+#include <unicorn/unicorn.h>
+#include <unicorn/x86.h>
+
+#include "cpu_session.h"
 #include "messages.h"
 #include "name_table.h"
+#include "run_layout.h"
 
 namespace {
 

@@ -2,9 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include <unicorn/unicorn.h>
+#include <unicorn/x86.h>
+
+#include "image_loader.h"
 #include "messages.h"
+#include "platform_model.h"
+#include "run_layout.h"
+#include "run_result.h"
 
 namespace {
 

@@ -1,10 +1,15 @@
 #include "image_loader.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "image_rules.h"
 #include "messages.h"
+#include "pe_format.h"
 #include "struct_io.h"
+#include "te_image.h"
 
 namespace {
 

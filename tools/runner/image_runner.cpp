@@ -1,9 +1,14 @@
 #include "image_runner.h"
 
-#include <unicorn/unicorn.h>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "cpu_session.h"
 #include "image_loader.h"
+#include "platform_model.h"
+#include "run_layout.h"
+#include "run_result.h"
 
 uint64_t DefaultInstructionBound(uint32_t BusyPollsPerByte) {
   constexpr uint64_t INSTRUCTIONS_PER_POLL = 16;

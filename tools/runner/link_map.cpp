@@ -1,8 +1,13 @@
 #include "link_map.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <iterator>
+#include <map>
 #include <sstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "file_io.h"

@@ -1,5 +1,8 @@
 #include "run_layout.h"
 
+#include <cstdint>
+#include <string>
+
 #include "messages.h"
 
 namespace {

@@ -1,6 +1,11 @@
 #include "run_report.h"
 
+#include <string>
+
 #include "messages.h"
+#include "platform_model.h"
+#include "run_layout.h"
+#include "run_result.h"
 #include "script_check.h"
 
 std::string RunReport(const RunResult &Result, const PlatformModel &Model) {

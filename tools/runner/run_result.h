@@ -9,7 +9,7 @@
 
 #include "run_layout.h"
 
-enum class RunStatus {
+enum class RunStatus : uint8_t {
   Clean,     // returned with no fault
   Faulted,   // ran, and broke a rule
   NotLoaded, // the image could not be loaded, or the emulator set up; LoadError says why

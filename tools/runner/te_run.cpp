@@ -2,6 +2,7 @@
 // reports the port trace, the serial line, the result and every rule the image broke, and
 // holds the run to the module's exact port script. It also holds a trace recorded elsewhere
 // to the same script, and prints the script.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,7 +13,10 @@
 #include "image_runner.h"
 #include "link_map.h"
 #include "messages.h"
+#include "platform_model.h"
+#include "port_names.h"
 #include "run_report.h"
+#include "run_result.h"
 #include "script_check.h"
 #include "te_run_args.h"
 #include "trace_file.h"

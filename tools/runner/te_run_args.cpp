@@ -1,8 +1,12 @@
 #include "te_run_args.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <iterator>
+#include <string>
 
+#include "image_runner.h"
 #include "messages.h"
 #include "parse_number.h"
 

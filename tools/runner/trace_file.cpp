@@ -1,10 +1,15 @@
 #include "trace_file.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "file_io.h"
 #include "messages.h"
 #include "parse_number.h"
+#include "port_names.h"
 
 namespace {
 
