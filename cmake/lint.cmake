@@ -31,7 +31,7 @@ endif()
 if(CPPCHECK)
   add_test(NAME lint.cppcheck
     COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1
-            --inline-suppr --std=c++17 --quiet --suppress=missingIncludeSystem
+            --inline-suppr --std=c++20 --quiet --suppress=missingIncludeSystem
             --suppress=normalCheckLevelMaxBranches
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_SOURCE_DIR}/tools/platform
             -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
