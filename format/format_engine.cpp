@@ -4,6 +4,7 @@
 
 #include "efi_types.h"
 #include "format.h"
+#include "format_internal.h"
 #include "status_name.h"
 #include "value_text.h"
 

@@ -1,7 +1,7 @@
 // Decimal width parser of the format engine.
 #include <cstdint>
 
-#include "format.h"
+#include "format_internal.h"
 
 namespace {
 

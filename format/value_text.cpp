@@ -1,5 +1,6 @@
 // Integer to text without any division support routine.
 #include "value_text.h"
+#include "format_internal.h"
 
 #include <cstdint>
 

@@ -20,11 +20,20 @@
 //   c      character (32-bit argument)        r      EFI_STATUS by name, else "Status Code(%X)"
 //   d, i   signed decimal                     g, G   EFI_GUID *, lower / upper case
 //   x, X   hexadecimal, lower / upper case    p      32-bit value, upper-case hexadecimal
-// The width pads integers on the left, sign included; other conversions ignore it. A negative
-// width pads nothing. A null string or GUID pointer prints "(null)". Any other conversion
-// character drops the directive (without taking an argument of its own) and is then read again
-// as ordinary format text. Arguments are read strictly in order: 32-bit slots, two for an 'l'
-// integer, low word first.
+// The width pads integers on the left; other conversions ignore it. A null string or GUID
+// pointer prints "(null)". Any other conversion character drops the directive (without taking
+// an argument of its own) and is then read again as ordinary format text. Arguments are read
+// strictly in order: 32-bit slots, two for an 'l' integer, low word first.
+//
+// Where a printf user would expect otherwise
+// ------------------------------------------
+// - The padding goes in front of the whole text, sign included: "%05d" of -42 prints "00-42".
+// - '-' and '+' are read as part of the width, and nothing is left-justified: "%-5d" has the
+//   negative width -5; "%+05d" has width 5, padded with blanks, as '0' counts only directly
+//   after the '%'. No '+' sign is ever printed.
+// - A negative width, written or taken by '*', pads nothing: "%*d" of -5 and 42 prints "42".
+// - 'l' is taken only before an integer conversion: "%ls" drops the directive and prints "s".
+// - "%p" has no "0x" prefix: "%p" of 171 prints "AB".
 #pragma once
 
 #include <cstdarg>
@@ -33,9 +42,4 @@
 extern "C" {
 int32_t FormatText(char *Buffer, uint32_t Capacity, const char *Format, ...);
 int32_t FormatTextV(char *Buffer, uint32_t Capacity, const char *Format, va_list Arguments);
-
-// Reads an optionally signed decimal width after blanks and tabs: "-" then "+" may precede the
-// digits. Saturates at INT32_MAX / INT32_MIN. Stores the first unread position through End
-// when End is not null.
-int32_t ParseWidth(const char *Text, const char **End);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "format_check.h"
+#include "format_internal.h"
 #include "value_text.h"
 
 namespace {
@@ -72,6 +73,7 @@ TEST(FormatInteger, NegativeWidthPadsNothing) {
   CheckAllCapacities({
       FORMAT_CASE("42", "%-5d", 42),
       FORMAT_CASE("42|", "%*d|", -1, 42),
+      FORMAT_CASE("42|", "%*d|", -5, 42),
       FORMAT_CASE("ab", "%0*x", 0x80000000u, 0xAB),
       FORMAT_CASE("1", "%-2147483649d", 1),
   });

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "format.h"
+#include "format_internal.h"
 
 namespace {
 
