@@ -3,6 +3,7 @@
 #   image/oemcom.efi      the module, a boot-service driver, converted to
 #   image/oemcom.te       the TE image the firmware dispatches (checked after conversion)
 #   image/bootia32.efi    the boot loader, a UEFI application that loads and starts oemcom.te
+#                         (defined in tools/qemu)
 # Each image also gets a link map, image/<name>.map.
 
 find_program(IA32_CLANG NAMES clang++ REQUIRED)
@@ -23,6 +24,14 @@ set(IA32_CXX_FLAGS
   -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include)
 # Every image: no library, relocatable, no time stamp (the same sources give the same bytes).
 set(IA32_BASE_LINK_FLAGS /nodefaultlib /fixed:no /timestamp:0)
+
+# ia32_link_flags(<variable> ENTRY <symbol> SUBSYSTEM <subsystem> [<flag>...]): the whole
+# lld-link command line of an image, but for its objects, map and output.
+function(ia32_link_flags Variable)
+  cmake_parse_arguments(PARSE_ARGV 1 LINK "" "ENTRY;SUBSYSTEM" "")
+  set(${Variable} ${IA32_BASE_LINK_FLAGS} /entry:${LINK_ENTRY} /subsystem:${LINK_SUBSYSTEM}
+    ${LINK_UNPARSED_ARGUMENTS} PARENT_SCOPE)
+endfunction()
 
 # ia32_objects(<variable> <source>...): the objects of the sources (paths relative to the
 # source tree), each compiled once however many images link it.
@@ -48,11 +57,11 @@ function(ia32_objects Variable)
   set(${Variable} ${Objects} PARENT_SCOPE)
 endfunction()
 
-# ia32_image(<name> ENTRY <symbol> SUBSYSTEM <subsystem> OBJECTS <object>...
-#            [LINK_FLAGS <flag>...] [READ_ONLY]): links image/<name>.efi and image/<name>.map.
-# READ_ONLY: the link fails, and leaves no image, when the map shows writable data.
+# ia32_image(<name> LINK_FLAGS <flag>... OBJECTS <object>... [READ_ONLY]): links
+# image/<name>.efi and image/<name>.map with the flags of ia32_link_flags. READ_ONLY: the link
+# fails, and leaves no image, when the map shows writable data.
 function(ia32_image Name)
-  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "READ_ONLY" "ENTRY;SUBSYSTEM" "OBJECTS;LINK_FLAGS")
+  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "READ_ONLY" "" "OBJECTS;LINK_FLAGS")
   set(ReadOnlyCheck)
   if(IMAGE_READ_ONLY)
     set(ReadOnlyCheck COMMAND ${CMAKE_COMMAND} -DMAP=${IA32_DIR}/${Name}.map
@@ -60,8 +69,7 @@ function(ia32_image Name)
   endif()
   add_custom_command(OUTPUT ${IA32_DIR}/${Name}.efi
     BYPRODUCTS ${IA32_DIR}/${Name}.map
-    COMMAND ${IA32_LLD_LINK} ${IA32_BASE_LINK_FLAGS} /entry:${IMAGE_ENTRY}
-            /subsystem:${IMAGE_SUBSYSTEM} ${IMAGE_LINK_FLAGS} /map:${IA32_DIR}/${Name}.map
+    COMMAND ${IA32_LLD_LINK} ${IMAGE_LINK_FLAGS} /map:${IA32_DIR}/${Name}.map
             /out:${IA32_DIR}/${Name}.efi ${IMAGE_OBJECTS}
     ${ReadOnlyCheck}
     DEPENDS ${IMAGE_OBJECTS}
@@ -75,13 +83,10 @@ endfunction()
 # no header, so .text follows the section table without 64 bytes of zeros between them in the
 # TE image. The module has no writable data: READ_ONLY refuses any byte in .data or .bss. The
 # map tells code from constant data inside the merged .text (tools/report.sh reads it).
-set(IA32_MODULE_LINK_FLAGS
+ia32_link_flags(IA32_LINK_FLAGS ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver
   /merge:.rdata=.text /merge:.data=.text /section:.text,ERP /align:32 /filealign:32)
-set(IA32_LINK_FLAGS ${IA32_BASE_LINK_FLAGS} /entry:OemInitComEntry
-  /subsystem:efi_boot_service_driver ${IA32_MODULE_LINK_FLAGS})
 ia32_objects(IA32_OBJECTS ${MODULE_SOURCES} entry/port_io_ia32.cpp)
-ia32_image(oemcom ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver READ_ONLY
-  OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_MODULE_LINK_FLAGS})
+ia32_image(oemcom READ_ONLY OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_LINK_FLAGS})
 
 # te-tool is defined in tools/te; target names in custom commands resolve at generation.
 add_custom_command(OUTPUT ${OEMCOM_TE}
@@ -91,18 +96,6 @@ add_custom_command(OUTPUT ${OEMCOM_TE}
   COMMENT "TE image oemcom.te"
   VERBATIM)
 add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
-
-# The boot loader, with the module's format engine for its status text. Default page-sized
-# section alignment: firmware that protects image memory by page accepts it.
-set(LOADER_SOURCES tools/qemu/loader/loader_main.cpp tools/qemu/loader/device_path.cpp
-  tools/qemu/loader/console_print.cpp)
-ia32_objects(IA32_LOADER_OBJECTS ${LOADER_SOURCES} format/format_engine.cpp
-  format/parse_width.cpp format/value_text.cpp format/status_name.cpp)
-ia32_image(bootia32 ENTRY LoaderMain SUBSYSTEM efi_application OBJECTS ${IA32_LOADER_OBJECTS})
-add_custom_target(boot_loader ALL DEPENDS ${IA32_DIR}/bootia32.efi)
-# The format objects are the module's too: built once, by the image, before the loader links
-# (Makefile generators would otherwise let both targets compile them at the same time).
-add_dependencies(boot_loader image)
 
 # The link refuses every support routine the compiler may call.
 foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)

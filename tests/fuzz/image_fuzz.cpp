@@ -33,8 +33,8 @@ void ReadAsTe(const std::vector<uint8_t> &File) {
     return;
   }
   Require(Image.Sections.size() == Image.NumberOfSections);
-  Require(!DescribeTeImage(Image, File).empty());
-  if (!CheckTeImage(Image, File, &Error)) {
+  Require(!DescribeTeImage(Image).empty());
+  if (!CheckTeImage(Image, &Error)) {
     RequireReason(Error);
   }
 }

@@ -22,10 +22,10 @@ struct LoadCase {
 TEST(ImageRunnerLoad, BrokenImagesAreRefused) {
   const LoadCase Cases[] = {
       {"truncated", [](std::vector<uint8_t> &Te, RunOptions &) { Te.resize(10); },
-       "not a valid TE image: "},
+       "file is 10 bytes, shorter than the 40-byte TE header"},
       {"x64 machine",
        [](std::vector<uint8_t> &Te, RunOptions &) { PutU16(Te, TE_AT_MACHINE, 0x8664); },
-       "machine 0x8664 is not IA-32"},
+       "machine 0x8664 (x64) is not IA-32"},
       {"64-bit ImageBase",
        [](std::vector<uint8_t> &Te, RunOptions &) { PutU32(Te, TE_AT_IMAGE_BASE + 4, 1); },
        "ImageBase does not fit in 32 bits"},
@@ -36,13 +36,13 @@ TEST(ImageRunnerLoad, BrokenImagesAreRefused) {
        [](std::vector<uint8_t> &Te, RunOptions &) {
          PutU32(Te, TE_AT_SECTIONS + SECTION_AT_RAW_POINTER, TEST_TEXT_RVA - 0x20);
        },
-       "section .text is at file offset 0x000001e0 but RVA 0x00000200"},
+       "section .text: PointerToRawData 0x1e0 differs from VirtualAddress 0x200"},
       {"DIR64 relocation",
        [](std::vector<uint8_t> &Te, RunOptions &) {
          Te[FIRST_RELOCATION_ENTRY + 1] =
              static_cast<uint8_t>(0xA0 | (Te[FIRST_RELOCATION_ENTRY + 1] & 0x0F));
        },
-       "relocation type 10 at RVA 0x00000204 is not supported on IA-32"},
+       "relocation at RVA 0x204: type 10 (DIR64) is not HIGHLOW (3)"},
       {"past 4 GiB", [](std::vector<uint8_t> &, RunOptions &Options) { Options.Base = 0xFFFFFF00; },
        "does not fit below 4 GiB at 0xffffff00"},
       {"odd stack", [](std::vector<uint8_t> &, RunOptions &Options) { Options.StackSize = 100; },

@@ -1,39 +1,29 @@
 // te-run as a command: exit status and message for help, bad usage, unloadable images,
 // clean runs and faulting runs.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "entry_script.h"
 #include "fault_images.h"
 #include "te_builder.h"
+#include "te_run_cli.h"
 
 namespace {
 
 struct Outcome {
   int Exit;
-  std::string Output; // stdout and stderr
+  std::string Output; // what went to Out, then what went to Err
 };
 
-Outcome RunTool(const std::string &Arguments) {
-  const std::string Command = std::string("'") + TE_RUN_PATH + "' " + Arguments + " 2>&1";
-  Outcome Result{-1, ""};
-  FILE *Pipe = popen(Command.c_str(), "r");
-  if (Pipe == nullptr) {
-    return Result;
-  }
-  char Buffer[4096];
-  size_t Got;
-  while ((Got = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) {
-    Result.Output.append(Buffer, Got);
-  }
-  const int Status = pclose(Pipe);
-  Result.Exit = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-  return Result;
+Outcome RunTool(const std::vector<std::string> &Arguments) {
+  std::ostringstream Out, Err;
+  const int Exit = RunTeRun(Arguments, Out, Err);
+  return {Exit, Out.str() + Err.str()};
 }
 
 // An image written for the command to read, removed again when the test ends.
@@ -49,7 +39,7 @@ public:
   ImageFile(const ImageFile &) = delete;
   ImageFile &operator=(const ImageFile &) = delete;
 
-  std::string Quoted() const { return "'" + Path + "'"; }
+  const std::string &Name() const { return Path; }
 
 private:
   std::string Path;
@@ -70,7 +60,7 @@ std::vector<uint8_t> TraceFile(const std::vector<PortAccess> &Script) {
 }
 
 struct CliCase {
-  std::string Arguments;
+  std::vector<std::string> Arguments;
   int Exit;
   const char *Fragment;
 };
@@ -94,11 +84,10 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   const ImageFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
   const ImageFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
   const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
-  const std::string Clean = CleanFile.Quoted();
-  const std::string Unpolled = UnpolledFile.Quoted();
-  const std::string Loop = LoopFile.Quoted();
-  const std::string Corrupt = CorruptFile.Quoted();
-  const std::string Built = std::string("'") + OEMCOM_TE_PATH + "'";
+  const std::string &Clean = CleanFile.Name();
+  const std::string &Unpolled = UnpolledFile.Name();
+  const std::string &Loop = LoopFile.Name();
+  const std::string Built = OEMCOM_TE_PATH;
   const std::vector<PlayerFile> Players = PlayerFiles();
   const ImageFile PlayerOk(Players[0].Name, Players[0].Image);
   const ImageFile Lcr8n1(Players[1].Name, Players[1].Image);
@@ -111,66 +100,90 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   const ImageFile Trace8n1("trace_8n1.txt", TraceFile(Script));
   const ImageFile TraceBad("trace_bad.txt", {'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
   const CliCase Cases[] = {
-      {"--help", 0, "usage: te-run [options] IMAGE.te"},
-      {"", 2, "te-run: no image given"},
-      {"--bogus 1 " + Clean, 2, "te-run: unknown option --bogus"},
-      {"--probe 0x100 " + Clean, 2, "--probe needs a number up to 255, not '0x100'"},
-      {"--busy -1 " + Clean, 2, "--busy needs a number"},
-      {Clean + " " + Loop, 2, "more than one image given"},
-      {"--base", 2, "--base needs a value"},
-      {"/nonexistent/oemcom.te", 2, "te-run: /nonexistent/oemcom.te: cannot open: "},
-      {Corrupt, 2, "not a valid TE image: bad TE signature 0x4d4d"},
-      {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
-      {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
-      {Clean, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
-      {"--busy=1 " + Unpolled, 1,
+      {{"--help"}, 0, "usage: te-run [options] IMAGE.te"},
+      {{}, 2, "te-run: no image given"},
+      {{"--bogus", "1", Clean}, 2, "te-run: unknown option --bogus"},
+      {{"--probe", "0x100", Clean}, 2, "--probe needs a number up to 255, not '0x100'"},
+      {{"--busy", "-1", Clean}, 2, "--busy needs a number"},
+      {{Clean, Loop}, 2, "more than one image given"},
+      {{"--base"}, 2, "--base needs a value"},
+      {{"/nonexistent/oemcom.te"}, 2, "te-run: /nonexistent/oemcom.te: cannot open: "},
+      {{CorruptFile.Name()}, 2, "corrupt.te: bad TE signature 0x4d4d"},
+      {{"--base", "0xffffff00", Clean}, 2, "does not fit below 4 GiB"},
+      {{"--no-script", Clean}, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
+      {{Clean}, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
+      {{"--busy=1", Unpolled},
+       1,
        "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
        "instructions: 3\npeak stack: 4 bytes\n"
        "FAULT: the image writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)\n"
        "run: 1 fault\n"},
-      {"--max-instructions 500 " + Loop, 1, "does not return within 500 instructions"},
-      {"--no-script --map " + MapFile.Quoted() + " " + CallsFile.Quoted(), 0,
+      {{"--max-instructions", "500", Loop}, 1, "does not return within 500 instructions"},
+      {{"--no-script", "--map", MapFile.Name(), CallsFile.Name()},
+       0,
        "calls.map):\n  Helper               3\n  Entry                2\n"},
-      {"--map " + MapCut.Quoted() + " " + Clean, 2,
+      {{"--map", MapCut.Name(), Clean},
+       2,
        "cut.map: line 9: '0001:00000006  ?Helper@@YAXXZ' is not a symbol line"},
-      {"--probe 0x00 --map '" OEMCOM_MAP_PATH "' " + Built, 0,
+      {{"--probe", "0x00", "--map", OEMCOM_MAP_PATH, Built},
+       0,
        "EFI_SUCCESS\ninstructions by function (oemcom.map):\n  "},
-      {"--probe 0x00 --busy 2 " + Built, 0,
+      {{"--probe", "0x00", "--busy", "2", Built},
+       0,
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},
-      {"--probe 0xff --base 0x7ff00000 " + Built, 0, "run: clean\n"},
-      {"--probe 0xff " + Built, 0,
+      {{"--probe", "0xff", "--base", "0x7ff00000", Built}, 0, "run: clean\n"},
+      {{"--probe", "0xff", Built},
+       0,
        "verdict: PASS: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {"--probe 0x00 " + Built, 0,
+      {{"--probe", "0x00", Built},
+       0,
        "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {"--probe 0xfe " + Built, 0,
+      {{"--probe", "0xfe", Built},
+       0,
        "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {"--probe 0xfe --busy 3 " + PlayerOk.Quoted(), 0, "verdict: PASS: 124 port accesses"},
-      {"--probe 0x00 " + Lcr8n1.Quoted(), 1,
+      {{"--probe", "0xfe", "--busy", "3", PlayerOk.Name()}, 0, "verdict: PASS: 124 port accesses"},
+      {{"--probe", "0x00", Lcr8n1.Name()},
+       1,
        "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"
        "verdict: FAIL: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
-      {"--probe 0x00 " + DlmFirst.Quoted(), 1,
+      {{"--probe", "0x00", DlmFirst.Name()},
+       1,
        "step 27: expected W 0x0240 <- 0x01  UART DLL, got W 0x0241 <- 0x00  UART DLM\n"},
-      {"--probe 0x00 " + ExtraFcr.Quoted(), 1,
+      {{"--probe", "0x00", ExtraFcr.Name()},
+       1,
        "step 30: expected R 0x0245 -> 0x20  UART LSR, got W 0x0242 <- 0x07  UART FCR\n"},
-      {"--probe 0x00 " + NoPoll.Quoted(), 1,
+      {{"--probe", "0x00", NoPoll.Name()},
+       1,
        "step 30: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
-      {"--probe 0xff --print-script", 0, "R 0x0259 0xff\nW 0x0243 0x87\nW 0x0240 0x01\n"},
-      {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
+      {{"--probe", "0xff", "--print-script"}, 0, "R 0x0259 0xff\nW 0x0243 0x87\nW 0x0240 0x01\n"},
+      {{"--probe", "0x00", "--check-trace", TraceOk.Name()},
+       0,
        "  R 0x0245 -> 0x60  UART LSR\n  W 0x0240 <- 0x0d  UART THR \\r\n"},
-      {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
+      {{"--probe", "0x00", "--check-trace", TraceOk.Name()},
+       0,
        "verdict: PASS: 67 port accesses match the script\n"},
-      {"--probe 0x00 --busy 1 --check-trace " + TraceOk.Quoted(), 1,
+      {{"--probe", "0x00", "--busy", "1", "--check-trace", TraceOk.Name()},
+       1,
        "step 31: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
-      {"--probe 0x00 --check-trace " + Trace8n1.Quoted(), 1,
+      {{"--probe", "0x00", "--check-trace", Trace8n1.Name()},
+       1,
        "verdict: FAIL: step 29 differs from the script\n"},
-      {"--probe 0xfe --check-trace " + TraceOk.Quoted(), 1, "step 1: expected R 0x0259 -> 0xfe"},
-      {"--check-trace " + TraceBad.Quoted(), 2, "line 2: 'W 0x243' is not an access"},
-      {"--check-trace /nonexistent/trace.txt", 2, "te-run: /nonexistent/trace.txt: cannot open: "},
-      {"--check-trace " + TraceOk.Quoted() + " " + Built, 2, "--check-trace takes no image"},
-      {"--print-script --stack 8192", 2, "--stack applies only to a run of an image"},
+      {{"--probe", "0xfe", "--check-trace", TraceOk.Name()},
+       1,
+       "step 1: expected R 0x0259 -> 0xfe"},
+      {{"--check-trace", TraceBad.Name()}, 2, "line 2: 'W 0x243' is not an access"},
+      {{"--check-trace", "/nonexistent/trace.txt"},
+       2,
+       "te-run: /nonexistent/trace.txt: cannot open: "},
+      {{"--check-trace", TraceOk.Name(), Built}, 2, "--check-trace takes no image"},
+      {{"--print-script", "--stack", "8192"}, 2, "--stack applies only to a run of an image"},
   };
   for (const CliCase &Case : Cases) {
-    SCOPED_TRACE(Case.Arguments);
+    std::string Line;
+    for (const std::string &Word : Case.Arguments) {
+      Line += " " + Word;
+    }
+    SCOPED_TRACE("te-run" + Line);
     const Outcome Got = RunTool(Case.Arguments);
     EXPECT_EQ(Got.Exit, Case.Exit) << Got.Output;
     EXPECT_NE(Got.Output.find(Case.Fragment), std::string::npos) << Got.Output;

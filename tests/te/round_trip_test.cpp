@@ -73,7 +73,7 @@ TEST(RoundTrip, RvaMapsToTeOffset) {
         Te[Offset] | Te[Offset + 1] << 8 | Te[Offset + 2] << 16 | Te[Offset + 3] << 24;
     EXPECT_EQ(Word, IMAGE_BASE + HIGHLOW_TARGETS[Index]);
     uint32_t Read = 0;
-    EXPECT_TRUE(ReadImageU32(Parsed, Te, HIGHLOW_SITES[Index], &Read));
+    EXPECT_TRUE(ReadImageU32(Parsed, HIGHLOW_SITES[Index], &Read));
     EXPECT_EQ(Read, Word);
   }
 }

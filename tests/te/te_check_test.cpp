@@ -81,7 +81,7 @@ TEST(TeInspect, ListsFieldsFlagsRelocationsAndSizes) {
   TeImage Image;
   std::string Error;
   ASSERT_TRUE(ParseTeImage(Te.Bytes, &Image, &Error)) << Error;
-  const std::string Text = DescribeTeImage(Image, Te.Bytes);
+  const std::string Text = DescribeTeImage(Image);
   const char *Expected[] = {
       "Machine              0x014c (IA-32)\n",
       "Subsystem            11 (EFI boot service driver)\n",

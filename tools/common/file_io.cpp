@@ -30,7 +30,7 @@ std::string FolderOf(const std::string &Path) {
   return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
 }
 
-bool WriteAll(int Descriptor, const std::vector<uint8_t> &Bytes) {
+[[nodiscard]] bool WriteAll(int Descriptor, const std::vector<uint8_t> &Bytes) {
   size_t Written = 0;
   while (Written < Bytes.size()) {
     const ssize_t Count = write(Descriptor, Bytes.data() + Written, Bytes.size() - Written);
@@ -80,7 +80,7 @@ bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::st
 bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *Error) {
   std::vector<uint8_t> Bytes;
   if (!ReadFileBytes(Path, &Bytes, Error)) {
-    return Fail(Error, Path + ": " + *Error);
+    return false;
   }
   std::istringstream Lines(std::string(Bytes.begin(), Bytes.end()));
   std::string Line, Reason;
@@ -90,7 +90,7 @@ bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *
     }
     if (!Take(Line, &Reason)) {
       const size_t First = std::min(Line.find_first_not_of(" \t"), Line.size());
-      std::string Message = Path + ": line " + std::to_string(Number) + ": '";
+      std::string Message = "line " + std::to_string(Number) + ": '";
       Message += Line.substr(First, Line.find_last_not_of(" \t") + 1 - First) + "' ";
       return Fail(Error, Message + Reason);
     }

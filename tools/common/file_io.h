@@ -19,8 +19,8 @@ std::string BaseName(const std::string &Path);
 
 // Reads the text file at Path and passes each line, without its line end, to Take. When Take
 // refuses a line, returning false with a reason such as "is not an access", stops and sets Error
-// to "PATH: line N: 'LINE' REASON", the line without its outer blanks; a file that cannot be read
-// gives "PATH: cannot open: ...".
+// to "line N: 'LINE' REASON", the line without its outer blanks; a file that cannot be read
+// gives "cannot open: ...".
 using LineTaker = std::function<bool(const std::string &Line, std::string *Reason)>;
 [[nodiscard]] bool ReadTextLines(const std::string &Path, const LineTaker &Take,
                                  std::string *Error);

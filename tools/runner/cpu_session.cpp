@@ -65,18 +65,22 @@ CpuSession::~CpuSession() {
   }
 }
 
-bool CpuSession::Load(const LoadedImage &Image, std::string *Error) {
+bool CpuSession::Load(LoadedImage &Image, std::string *Error) {
+  if (Image.PagesLow != Layout.PagesLow ||
+      Image.Pages.size() != Layout.PagesHigh - Layout.PagesLow) {
+    return Fail(Error, "the image's pages differ from the layout's");
+  }
   const uc_err Opened = uc_open(UC_ARCH_X86, UC_MODE_32, &Uc);
   if (Opened != UC_ERR_OK) {
     Uc = nullptr;
     return Fail(Error, uc_strerror(Opened));
   }
   const std::vector<uint8_t> Halts(PAGE_SIZE, HLT);
-  // The image's pages are fully accessible: the memory hook, not the page protection, decides
-  // what the image may touch, so that every breach gets a message of its own.
+  // The emulator runs on the loader's pages themselves. They are fully accessible: the memory
+  // hook, not the page protection, decides what the image may touch, so that every breach gets a
+  // message of its own.
   const uc_err Results[] = {
-      uc_mem_map(Uc, Layout.PagesLow, Layout.PagesHigh - Layout.PagesLow, UC_PROT_ALL),
-      uc_mem_write(Uc, Image.Base, Image.Memory.data(), Image.Memory.size()),
+      uc_mem_map_ptr(Uc, Layout.PagesLow, Image.Pages.size(), UC_PROT_ALL, Image.Pages.data()),
       uc_mem_map(Uc, Layout.StackLow, Layout.StackTop - Layout.StackLow,
                  UC_PROT_READ | UC_PROT_WRITE),
       uc_mem_map(Uc, Layout.Sentinel, PAGE_SIZE, UC_PROT_EXEC),

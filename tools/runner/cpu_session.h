@@ -21,9 +21,10 @@ public:
   CpuSession(const CpuSession &) = delete;
   CpuSession &operator=(const CpuSession &) = delete;
 
-  // Maps the image's pages, the stack and the sentinel, installs the hooks, and sets up the call
-  // of the image's entry point: the arguments and return address on the stack, the registers.
-  [[nodiscard]] bool Load(const LoadedImage &Image, std::string *Error);
+  // Maps the image's pages (the emulator runs on Image.Pages, which must outlive the session),
+  // the stack and the sentinel, installs the hooks, and sets up the call of the image's entry
+  // point: the arguments and return address on the stack, the registers.
+  [[nodiscard]] bool Load(LoadedImage &Image, std::string *Error);
   // Runs the call set up by Load from Entry, then checks how it returned.
   void CallEntry(uint32_t Entry);
 
@@ -39,8 +40,8 @@ private:
   static void OnInterrupt(uc_engine *Uc, uint32_t Number, void *User);
   static bool OnInvalid(uc_engine *Uc, void *User);
 
-  bool AddHooks(std::string *Error);
-  bool SetUpCall(uint32_t Entry, std::string *Error);
+  [[nodiscard]] bool AddHooks(std::string *Error);
+  [[nodiscard]] bool SetUpCall(uint32_t Entry, std::string *Error);
   void CheckReturn();
   void CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High);
   void CheckModel();

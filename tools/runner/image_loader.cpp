@@ -2,29 +2,29 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "image_rules.h"
 #include "messages.h"
 #include "pe_format.h"
+#include "run_layout.h"
 #include "struct_io.h"
 #include "te_image.h"
 
 namespace {
 
 // Checks the header fields the layout depends on and sets Image->Span.
-bool CheckShape(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
-                std::string *Error) {
+[[nodiscard]] bool CheckShape(uint32_t Base, LoadedImage *Image, std::string *Error) {
   const TeImage &Te = Image->Te;
-  if (Te.Machine != pe::IMAGE_FILE_MACHINE_I386) {
-    return Fail(Error, "machine " + Hex(Te.Machine, 4) + " is not IA-32 (0x014c)");
+  if (!CheckIa32Machine(Te.Machine, Error)) {
+    return false;
   }
   if (Te.ImageBase > UINT32_MAX) {
     return Fail(Error, "ImageBase does not fit in 32 bits");
   }
   const uint64_t Span =
-      std::max<uint64_t>(Te.SizeOfImage, uint64_t{Te.Displacement()} + File.size());
+      std::max<uint64_t>(Te.SizeOfImage, uint64_t{Te.Displacement()} + Te.Bytes.size());
   if (Span > MAX_IMAGE_SPAN) {
     return Fail(Error, "image spans " + std::to_string(Span) + " bytes; at most " +
                            std::to_string(MAX_IMAGE_SPAN) + " are supported");
@@ -41,41 +41,44 @@ bool CheckShape(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Im
   return true;
 }
 
-// Zeroes each section's memory past its file data, after checking it sits at its RVA.
-bool PlaceSections(LoadedImage *Image, std::string *Error) {
-  for (const TeSection &Section : Image->Te.Sections) {
-    if (Section.SizeOfRawData != 0 && !pe::SitsAtItsRva(Section)) {
-      return Fail(Error, "section " + Section.Name + " is at file offset " +
-                             Hex(Section.PointerToRawData, 8) + " but RVA " +
-                             Hex(Section.VirtualAddress, 8) +
-                             "; the image is not laid out to run in place");
+// Copies the file to its place in the pages, then zeroes each section's memory past its file
+// data, after checking it sits at its RVA.
+[[nodiscard]] bool PlaceSections(LoadedImage *Image, std::string *Error) {
+  const TeImage &Te = Image->Te;
+  Image->Pages.assign(PageCeil(uint64_t{Image->Base} + Image->Span) - Image->PagesLow, 0);
+  uint8_t *const Rva0 = Image->Pages.data() + (Image->Base - Image->PagesLow);
+  std::copy(Te.Bytes.begin(), Te.Bytes.end(), Rva0 + Te.Displacement());
+  for (const TeSection &Section : Te.Sections) {
+    if (!CheckSitsAtItsRva(Section, Error)) {
+      return false;
     }
     if (!Fits(Image->Span, Section.VirtualAddress, Section.VirtualSize)) {
       return Fail(Error, "section " + Section.Name + " ends past the image");
     }
-    const auto Start = Image->Memory.begin() + Section.VirtualAddress;
+    uint8_t *const Start = Rva0 + Section.VirtualAddress;
     std::fill(Start + std::min(Section.SizeOfRawData, Section.VirtualSize),
               Start + Section.VirtualSize, 0);
   }
   return true;
 }
 
-bool Relocate(LoadedImage *Image, std::string *Error) {
+[[nodiscard]] bool Relocate(LoadedImage *Image, std::string *Error) {
   const uint32_t Delta = Image->Base - Image->PreferredBase; // modulo 2^32
+  const uint64_t At = Image->Base - Image->PagesLow;
   for (const TeRelocation &Entry : Image->Te.Relocations) {
-    const std::string Where = " at RVA " + Hex(Entry.Rva, 8);
-    if (!pe::IsIa32Relocation(Entry.Type)) {
-      return Fail(Error, "relocation type " + std::to_string(Entry.Type) + Where +
-                             " is not supported on IA-32");
+    if (!CheckIa32Relocation(Entry, Error)) {
+      return false;
     }
     if (Entry.Type == pe::IMAGE_REL_BASED_ABSOLUTE) {
       continue;
     }
     uint32_t Field = 0;
-    if (!ReadStruct(Image->Memory, Entry.Rva, &Field)) {
-      return Fail(Error, "relocation" + Where + " lies outside the image");
+    if (!Fits(Image->Span, Entry.Rva, sizeof(Field)) ||
+        !ReadStruct(Image->Pages, At + Entry.Rva, &Field)) {
+      return Fail(Error, "relocation at RVA " + Hex(Entry.Rva, 8) + " lies outside the image");
     }
-    PutStruct(&Image->Memory, Entry.Rva, Field + Delta);
+    Field += Delta;
+    std::memcpy(Image->Pages.data() + At + Entry.Rva, &Field, sizeof(Field));
     ++Image->RelocationsApplied;
   }
   return true;
@@ -83,19 +86,16 @@ bool Relocate(LoadedImage *Image, std::string *Error) {
 
 } // namespace
 
-bool LoadTeImage(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
-                 std::string *Error) {
+bool LoadTeImage(ByteView File, uint32_t Base, LoadedImage *Image, std::string *Error) {
   *Image = LoadedImage{};
-  std::string Reason;
-  if (!ParseTeImage(File, &Image->Te, &Reason)) {
-    return Fail(Error, "not a valid TE image: " + Reason);
+  if (!ParseTeImage(File, &Image->Te, Error)) {
+    return false;
   }
   Image->Base = Base;
-  if (!CheckShape(File, Base, Image, Error)) {
+  Image->PagesLow = PageFloor(Base);
+  if (!CheckShape(Base, Image, Error)) {
     return false;
   }
   Image->PreferredBase = static_cast<uint32_t>(Image->Te.ImageBase);
-  Image->Memory.assign(Image->Span, 0);
-  std::copy(File.begin(), File.end(), Image->Memory.begin() + Image->Te.Displacement());
   return PlaceSections(Image, Error) && Relocate(Image, Error);
 }

@@ -1,11 +1,13 @@
 // Placing a TE image in memory to run it in place: the whole file at the address its header
 // belongs at, uninitialised section tails zeroed, base relocations applied for the chosen base.
+// The bytes are laid out once, in the whole pages the emulator then runs on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "struct_io.h"
 #include "te_image.h"
 
 constexpr uint32_t MAX_IMAGE_SPAN = 64u << 20; // bytes; larger images are refused
@@ -16,13 +18,15 @@ struct LoadedImage {
   uint32_t Span = 0;               // bytes from Base: headers, sections and the file's tail
   uint32_t PreferredBase = 0;      // the header's ImageBase
   uint32_t RelocationsApplied = 0; // HIGHLOW entries
-  std::vector<uint8_t> Memory;     // Span bytes, as they stand at Base after relocation
+  uint32_t PagesLow = 0;           // address of Pages[0]: Base rounded down to a page
+  std::vector<uint8_t> Pages;      // every page the image touches, as they stand after relocation
 
   uint32_t Entry() const { return Base + Te.AddressOfEntryPoint; }
 };
 
 // Parses File and lays it out at Base. The TE header goes to Base + Displacement(), so every
 // section lands at Base + its RVA; this needs each section's file offset to equal its RVA.
-// On failure returns false and sets Error to a one-line reason.
-[[nodiscard]] bool LoadTeImage(const std::vector<uint8_t> &File, uint32_t Base, LoadedImage *Image,
+// Image->Te views File, which must outlive it. On failure returns false and sets Error to a
+// one-line reason.
+[[nodiscard]] bool LoadTeImage(ByteView File, uint32_t Base, LoadedImage *Image,
                                std::string *Error);

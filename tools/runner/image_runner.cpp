@@ -16,8 +16,7 @@ uint64_t DefaultInstructionBound(uint32_t BusyPollsPerByte) {
   return BASE_INSTRUCTION_BOUND + uint64_t{BusyPollsPerByte} * INSTRUCTIONS_PER_POLL * BYTES;
 }
 
-RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options,
-                   PlatformModel &Model) {
+RunResult RunImage(ByteView Te, const RunOptions &Options, PlatformModel &Model) {
   RunResult Result;
   LoadedImage Image;
   std::string Error;

@@ -9,6 +9,7 @@
 
 #include "platform_model.h"
 #include "run_result.h"
+#include "struct_io.h"
 
 constexpr uint32_t DEFAULT_LOAD_BASE = 0x00810000; // differs from the linker's 0x00400000
 constexpr uint32_t DEFAULT_STACK_SIZE = 64 * 1024; // bytes
@@ -25,4 +26,4 @@ struct RunOptions {
 };
 
 // Loads Te at Options.Base and calls its entry once. Port accesses go to Model.
-RunResult RunImage(const std::vector<uint8_t> &Te, const RunOptions &Options, PlatformModel &Model);
+RunResult RunImage(ByteView Te, const RunOptions &Options, PlatformModel &Model);

@@ -52,7 +52,7 @@ bool ReadLinkMap(const std::string &Path, LinkMap *Symbols, std::string *Error) 
     return false;
   }
   if (Symbols->empty()) {
-    return Fail(Error, Path + ": no symbols: not a link map of lld-link /map");
+    return Fail(Error, "no symbols: not a link map of lld-link /map");
   }
   return true;
 }

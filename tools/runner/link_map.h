@@ -12,7 +12,7 @@
 using LinkMap = std::map<uint32_t, std::string>;
 
 // Reads the public and static symbols of the map at Path. On failure returns false and sets
-// Error to "PATH: ...", naming the line that is not a symbol line, or saying that none is there.
+// Error to a reason that names the line that is not a symbol line, or says that none is there.
 [[nodiscard]] bool ReadLinkMap(const std::string &Path, LinkMap *Symbols, std::string *Error);
 
 // "instructions by function (MAP):" and a line for each function that ran, most first. A

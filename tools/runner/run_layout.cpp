@@ -27,8 +27,8 @@ bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Lay
   RunLayout Plan;
   Plan.ImageLow = Base;
   Plan.ImageHigh = Base + Span;
-  Plan.PagesLow = Base & ~(PAGE_SIZE - 1);
-  Plan.PagesHigh = (uint64_t{Base} + Span + PAGE_SIZE - 1) & ~uint64_t{PAGE_SIZE - 1};
+  Plan.PagesLow = PageFloor(Base);
+  Plan.PagesHigh = PageCeil(uint64_t{Base} + Span);
   const uint64_t BlockSize = uint64_t{StackSize} + uint64_t{4} * PAGE_SIZE;
   for (const uint32_t Block : BLOCK_CANDIDATES) {
     if (Overlaps(Block, Block + BlockSize, Plan.PagesLow, Plan.PagesHigh)) {

@@ -16,6 +16,14 @@ constexpr uint32_t PAGE_SIZE = 0x1000;
 constexpr uint32_t MIN_STACK_SIZE = PAGE_SIZE;
 constexpr uint32_t MAX_STACK_SIZE = 16u << 20; // bytes
 
+// The start of the page holding Address, and the end of the page holding Address - 1.
+constexpr uint32_t PageFloor(uint32_t Address) {
+  return Address & ~(PAGE_SIZE - 1);
+}
+constexpr uint64_t PageCeil(uint64_t Address) {
+  return (Address + PAGE_SIZE - 1) & ~uint64_t{PAGE_SIZE - 1};
+}
+
 struct RunLayout {
   uint32_t ImageLow = 0, ImageHigh = 0; // the image: [Base, Base + Span)
   uint32_t PagesLow = 0;                // whole pages mapped for the image
@@ -34,8 +42,8 @@ struct RunLayout {
 // Plans the layout for an image of Span bytes at Base, placing the block clear of the
 // image's pages. StackSize must be a multiple of 4 KiB within [MIN_STACK_SIZE,
 // MAX_STACK_SIZE]. On failure returns false and sets Error.
-bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Layout,
-                std::string *Error);
+[[nodiscard]] bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Layout,
+                              std::string *Error);
 
 // What an address outside the image and the stack is, for fault messages: "below the stack
 // (stack overflow)" for up to MAX_STACK_SIZE bytes under it, "the caller's frame above the

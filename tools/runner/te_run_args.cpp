@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "image_runner.h"
 #include "messages.h"
-#include "parse_number.h"
+#include "platform_options.h"
 
 const char TE_RUN_USAGE[] =
     "usage: te-run [options] IMAGE.te\n"
@@ -43,58 +45,69 @@ struct Parsing {
   std::string RunOnly; // the first option given that only a run of an image uses
 };
 
-// The options that take a value: the largest number each takes (0: a file instead), and
-// whether only a run of an image uses it.
+// te-run's own options that take a value: the largest number each takes (0: a file instead),
+// and whether only a run of an image uses it. --probe and --busy are the platform's.
 struct ValueOption {
   const char *Name;
   uint64_t Max;
   bool RunOnly;
 };
-constexpr ValueOption VALUE_OPTIONS[] = {
-    {"--base", UINT32_MAX, true},  {"--probe", 0xFF, false},
-    {"--busy", UINT32_MAX, false}, {"--max-instructions", UINT64_MAX, true},
-    {"--stack", UINT32_MAX, true}, {"--map", 0, true},
-    {"--check-trace", 0, false}};
+constexpr ValueOption VALUE_OPTIONS[] = {{"--base", UINT32_MAX, true},
+                                         {"--max-instructions", UINT64_MAX, true},
+                                         {"--stack", UINT32_MAX, true},
+                                         {"--map", 0, true},
+                                         {"--check-trace", 0, false}};
 
-bool ParseOption(const std::string &Name, const std::string &Text, Parsing *State,
-                 std::string *Error) {
-  TeRunArguments &Args = *State->Args;
-  const ValueOption *Option =
+const ValueOption *FindValueOption(const std::string &Name) {
+  const ValueOption *Known =
       std::find_if(std::begin(VALUE_OPTIONS), std::end(VALUE_OPTIONS),
-                   [&Name](const ValueOption &Known) { return Name == Known.Name; });
+                   [&Name](const ValueOption &Candidate) { return Name == Candidate.Name; });
+  return Known == std::end(VALUE_OPTIONS) ? nullptr : Known;
+}
+
+bool HasValue(const std::string &Name) {
+  return IsPlatformOption(Name) || FindValueOption(Name) != nullptr;
+}
+
+[[nodiscard]] bool ParseOption(const CommandWord &Option, Parsing *State, std::string *Error) {
+  TeRunArguments &Args = *State->Args;
+  const std::string &Name = Option.Name;
+  if (Name == "--no-script" || Name == "--print-script") {
+    (Name == "--no-script" ? Args.NoScript : Args.PrintScript) = true;
+    return true;
+  }
+  if (IsPlatformOption(Name)) {
+    return SetPlatformOption(Option, &Args.Platform, Error);
+  }
+  const ValueOption *Known = FindValueOption(Name);
   uint64_t Value = 0;
-  if (Option == std::end(VALUE_OPTIONS)) {
+  if (Known == nullptr) {
     return Fail(Error, "unknown option " + Name);
   }
-  if (Option->Max == 0 && Text.empty()) {
+  if (Known->Max == 0 && Option.Value.empty()) {
     return Fail(Error, Name + " needs a file");
   }
-  if (Option->Max != 0 && !ParseNumber(Text, Option->Max, &Value)) {
-    return Fail(Error, Name + " needs a number up to " + std::to_string(Option->Max) + ", not '" +
-                           Text + "'");
+  if (Known->Max != 0 && !ParseOptionNumber(Option, Known->Max, &Value, Error)) {
+    return false;
   }
-  if (Option->RunOnly && State->RunOnly.empty()) {
+  if (Known->RunOnly && State->RunOnly.empty()) {
     State->RunOnly = Name;
   }
   if (Name == "--base") {
     Args.Run.Base = static_cast<uint32_t>(Value);
-  } else if (Name == "--probe") {
-    Args.Platform.Probe = static_cast<uint8_t>(Value);
-  } else if (Name == "--busy") {
-    Args.Platform.BusyPollsPerByte = static_cast<uint32_t>(Value);
   } else if (Name == "--max-instructions") {
     Args.Run.MaxInstructions = Value;
     State->MaxGiven = true;
   } else if (Name == "--stack") {
     Args.Run.StackSize = static_cast<uint32_t>(Value);
   } else {
-    (Name == "--map" ? Args.MapPath : Args.TracePath) = Text;
+    (Name == "--map" ? Args.MapPath : Args.TracePath) = Option.Value;
   }
   return true;
 }
 
 // The options that replace the run: no image, and none of the run's own options.
-bool CheckMode(const Parsing &State, std::string *Error) {
+[[nodiscard]] bool CheckMode(const Parsing &State, std::string *Error) {
   const TeRunArguments &Args = *State.Args;
   const bool CheckTrace = !Args.TracePath.empty();
   if (CheckTrace && Args.PrintScript) {
@@ -121,36 +134,24 @@ bool CheckMode(const Parsing &State, std::string *Error) {
 
 } // namespace
 
-bool ParseTeRunArguments(int Count, char **Values, TeRunArguments *Args, std::string *Error) {
+bool ParseTeRunArguments(const std::vector<std::string> &Arguments, TeRunArguments *Args,
+                         std::string *Error) {
+  std::vector<CommandWord> Words;
+  if (!SplitCommandLine(Arguments, HasValue, &Words, Error)) {
+    return false;
+  }
   Parsing State{Args, false, {}};
-  for (int Index = 1; Index < Count; ++Index) {
-    const std::string Word = Values[Index];
-    if (Word == "--help" || Word == "-h") {
+  for (const CommandWord &Word : Words) {
+    if (Word.Name == "--help") {
       Args->Help = true;
       return true;
     }
-    if (Word == "--no-script" || Word == "--print-script") {
-      (Word == "--no-script" ? Args->NoScript : Args->PrintScript) = true;
-      continue;
+    if (Word.Name.empty() && !Args->ImagePath.empty()) {
+      return Fail(Error, "more than one image given");
     }
-    if (Word.rfind("--", 0) != 0) {
-      if (!Args->ImagePath.empty()) {
-        return Fail(Error, "more than one image given");
-      }
-      Args->ImagePath = Word;
-      continue;
-    }
-    const size_t Equals = Word.find('=');
-    const std::string Name = Word.substr(0, Equals);
-    std::string Text;
-    if (Equals != std::string::npos) {
-      Text = Word.substr(Equals + 1);
-    } else if (Index + 1 < Count) {
-      Text = Values[++Index];
-    } else {
-      return Fail(Error, Name + " needs a value");
-    }
-    if (!ParseOption(Name, Text, &State, Error)) {
+    if (Word.Name.empty()) {
+      Args->ImagePath = Word.Value;
+    } else if (!ParseOption(Word, &State, Error)) {
       return false;
     }
   }

@@ -20,5 +20,7 @@ struct TeRunArguments {
   std::string ImagePath;
 };
 
-// Parses argv. On bad usage returns false and sets Error to a one-line reason.
-bool ParseTeRunArguments(int Count, char **Values, TeRunArguments *Args, std::string *Error);
+// Parses Arguments (argv without the program name). On bad usage returns false and sets Error
+// to a one-line reason.
+[[nodiscard]] bool ParseTeRunArguments(const std::vector<std::string> &Arguments,
+                                       TeRunArguments *Args, std::string *Error);

@@ -14,12 +14,12 @@
 namespace {
 
 // "0x" and 1 to MaxDigits hex digits, the whole word.
-bool ParseHex(const std::string &Word, size_t MaxDigits, uint64_t *Value) {
+[[nodiscard]] bool ParseHex(const std::string &Word, size_t MaxDigits, uint64_t *Value) {
   return Word.size() > 2 && Word.size() <= 2 + MaxDigits && (Word[1] == 'x' || Word[1] == 'X') &&
          ParseNumber(Word, UINT64_MAX, Value);
 }
 
-bool ParseAccess(const std::string &Line, PortAccess *Access) {
+[[nodiscard]] bool ParseAccess(const std::string &Line, PortAccess *Access) {
   std::istringstream Words(Line);
   std::string Direction, Port, Value, Extra;
   uint64_t PortNumber = 0, Byte = 0;

@@ -12,7 +12,7 @@
 #include "port_names.h"
 
 // Reads the trace file at Path into Accesses (unnamed). On failure returns false and sets Error to
-// "PATH: cannot open: ..." or, for a malformed line, "PATH: line N: ...".
+// "cannot open: ..." or, for a malformed line, "line N: ...".
 [[nodiscard]] bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses,
                                  std::string *Error);
 

@@ -27,7 +27,7 @@ struct PeHeaders {
   uint64_t StrippedSize = 0; // file offset of the section table
 };
 
-bool ReadDosAndCoff(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::string *Error) {
+[[nodiscard]] bool ReadDosAndCoff(ByteView Pe, PeHeaders *Headers, std::string *Error) {
   IMAGE_DOS_HEADER Dos{};
   if (!ReadStruct(Pe, 0, &Dos)) {
     return Fail(Error, "not a PE image: " + std::to_string(Pe.size()) +
@@ -47,9 +47,8 @@ bool ReadDosAndCoff(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::str
     return Fail(Error, "bad PE signature at " + Hex(Dos.e_lfanew) + ": expected \"PE\\0\\0\"");
   }
   const IMAGE_FILE_HEADER &Coff = Headers->Coff;
-  if (Coff.Machine != IMAGE_FILE_MACHINE_I386) {
-    return Fail(Error, "machine " + Hex(Coff.Machine, 4) + " (" + MachineName(Coff.Machine) +
-                           ") is not IA-32 (0x014c)");
+  if (!CheckIa32Machine(Coff.Machine, Error)) {
+    return false;
   }
   if ((Coff.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) == 0) {
     return Fail(Error, "not an executable image: IMAGE_FILE_EXECUTABLE_IMAGE is clear");
@@ -61,7 +60,7 @@ bool ReadDosAndCoff(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::str
   return true;
 }
 
-bool ReadOptionalHeader(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std::string *Error) {
+[[nodiscard]] bool ReadOptionalHeader(ByteView Pe, PeHeaders *Headers, std::string *Error) {
   const uint16_t OptionalSize = Headers->Coff.SizeOfOptionalHeader;
   const IMAGE_OPTIONAL_HEADER32 &Optional = Headers->Optional;
   if (OptionalSize < sizeof(Optional)) {
@@ -97,7 +96,7 @@ bool ReadOptionalHeader(const std::vector<uint8_t> &Pe, PeHeaders *Headers, std:
 }
 
 // The contract checks that the TE header cannot express, and the TE header's field widths.
-bool CheckPeOnly(const std::vector<uint8_t> &Pe, const PeHeaders &Headers, std::string *Error) {
+[[nodiscard]] bool CheckPeOnly(ByteView Pe, const PeHeaders &Headers, std::string *Error) {
   const IMAGE_OPTIONAL_HEADER32 &Optional = Headers.Optional;
   if (Optional.SectionAlignment != Optional.FileAlignment) {
     return Fail(Error, "SectionAlignment " + Hex(Optional.SectionAlignment) +
@@ -109,10 +108,8 @@ bool CheckPeOnly(const std::vector<uint8_t> &Pe, const PeHeaders &Headers, std::
     return Fail(Error, "import table present (RVA " + Hex(Import.VirtualAddress) + ", " +
                            std::to_string(Import.Size) + " bytes): the module must import nothing");
   }
-  const IMAGE_DATA_DIRECTORY &Debug = Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG];
-  if (Debug.VirtualAddress != 0 || Debug.Size != 0) {
-    return Fail(Error, "debug directory present (RVA " + Hex(Debug.VirtualAddress) + ", " +
-                           std::to_string(Debug.Size) + " bytes): the image must carry none");
+  if (!CheckNoDebugDirectory(Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG], Error)) {
+    return false;
   }
   if (Headers.StrippedSize > 0xFFFF) {
     return Fail(Error, "StrippedSize " + Hex(Headers.StrippedSize) +
@@ -126,7 +123,7 @@ bool CheckPeOnly(const std::vector<uint8_t> &Pe, const PeHeaders &Headers, std::
   return true;
 }
 
-std::vector<uint8_t> BuildTe(const std::vector<uint8_t> &Pe, const PeHeaders &Headers) {
+std::vector<uint8_t> BuildTe(ByteView Pe, const PeHeaders &Headers) {
   EFI_TE_IMAGE_HEADER Header{};
   Header.Signature = EFI_TE_IMAGE_HEADER_SIGNATURE;
   Header.Machine = Headers.Coff.Machine;
@@ -149,7 +146,7 @@ std::vector<uint8_t> BuildTe(const std::vector<uint8_t> &Pe, const PeHeaders &He
 
 } // namespace
 
-bool ConvertPeToTe(const std::vector<uint8_t> &Pe, std::vector<uint8_t> *Te, std::string *Error) {
+bool ConvertPeToTe(ByteView Pe, std::vector<uint8_t> *Te, std::string *Error) {
   PeHeaders Headers;
   if (!ReadDosAndCoff(Pe, &Headers, Error) || !ReadOptionalHeader(Pe, &Headers, Error) ||
       !CheckPeOnly(Pe, Headers, Error)) {

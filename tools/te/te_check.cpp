@@ -21,10 +21,9 @@ std::string Flags(const TeSection &Section) {
   return Hex(Section.Characteristics, 8) + ": " + SectionFlagWords(Section.Characteristics);
 }
 
-bool CheckHeader(const TeImage &Image, std::string *Error) {
-  if (Image.Machine != IMAGE_FILE_MACHINE_I386) {
-    return Fail(Error, "machine " + Hex(Image.Machine, 4) + " (" + MachineName(Image.Machine) +
-                           ") is not IA-32 (0x014c)");
+[[nodiscard]] bool CheckHeader(const TeImage &Image, std::string *Error) {
+  if (!CheckIa32Machine(Image.Machine, Error)) {
+    return false;
   }
   if (Image.Subsystem != IMAGE_SUBSYSTEM_EFI_BOOT_SERVICE_DRIVER) {
     return Fail(Error, "subsystem " + std::to_string(Image.Subsystem) + " (" +
@@ -36,30 +35,23 @@ bool CheckHeader(const TeImage &Image, std::string *Error) {
                            " is smaller than the PE32 headers it replaced (at least " +
                            std::to_string(MIN_STRIPPED_SIZE) + " bytes)");
   }
-  const IMAGE_DATA_DIRECTORY &Debug = Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG];
-  if (Debug.VirtualAddress != 0 || Debug.Size != 0) {
-    return Fail(Error, "debug directory present (RVA " + Hex(Debug.VirtualAddress) + ", " +
-                           std::to_string(Debug.Size) + " bytes): the image must carry none");
-  }
-  return true;
+  return CheckNoDebugDirectory(Image.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG], Error);
 }
 
-bool CheckSections(const TeImage &Image, std::string *Error) {
-  std::string Names;
-  for (const TeSection &Section : Image.Sections) {
-    Names += (Names.empty() ? "" : ", ") + Section.Name;
-  }
+[[nodiscard]] bool CheckSections(const TeImage &Image, std::string *Error) {
   if (Image.Sections.size() != 2 || Image.Sections[0].Name != ".text" ||
       Image.Sections[1].Name != ".reloc") {
+    std::string Names;
+    for (const TeSection &Section : Image.Sections) {
+      Names += (Names.empty() ? "" : ", ") + Section.Name;
+    }
     return Fail(Error,
                 "sections are [" + Names + "]: the image must have exactly .text and .reloc");
   }
-  const auto Moved = std::find_if(Image.Sections.begin(), Image.Sections.end(),
-                                  [](const TeSection &Section) { return !SitsAtItsRva(Section); });
-  if (Moved != Image.Sections.end()) {
-    return Fail(Error, "section " + Moved->Name + ": PointerToRawData " +
-                           Hex(Moved->PointerToRawData) + " differs from VirtualAddress " +
-                           Hex(Moved->VirtualAddress) + " (TE needs file offset == RVA)");
+  if (!std::all_of(Image.Sections.begin(), Image.Sections.end(), [Error](const TeSection &Section) {
+        return CheckSitsAtItsRva(Section, Error);
+      })) {
+    return false;
   }
   const TeSection &Text = Image.Sections[0];
   if ((Text.Characteristics & TEXT_REQUIRED) != TEXT_REQUIRED) {
@@ -78,7 +70,7 @@ bool CheckSections(const TeImage &Image, std::string *Error) {
   return true;
 }
 
-bool CheckEntryAndDirectory(const TeImage &Image, std::string *Error) {
+[[nodiscard]] bool CheckEntryAndDirectory(const TeImage &Image, std::string *Error) {
   const TeSection &Text = Image.Sections[0];
   const uint64_t TextEnd = uint64_t{Text.VirtualAddress} + Text.VirtualSize;
   if (Image.AddressOfEntryPoint < Text.VirtualAddress || Image.AddressOfEntryPoint >= TextEnd) {
@@ -98,32 +90,30 @@ bool CheckEntryAndDirectory(const TeImage &Image, std::string *Error) {
 
 // Each HIGHLOW must rewrite 4 bytes of .text (its memory backed by raw data) that hold an
 // absolute address inside .text.
-bool CheckRelocations(const TeImage &Image, const std::vector<uint8_t> &File, std::string *Error) {
+[[nodiscard]] bool CheckRelocations(const TeImage &Image, std::string *Error) {
   const TeSection &Text = Image.Sections[0];
   const uint64_t TextEnd =
       uint64_t{Text.VirtualAddress} + std::min(Text.VirtualSize, Text.SizeOfRawData);
   for (const TeRelocation &Relocation : Image.Relocations) {
-    const std::string Where = "relocation at RVA " + Hex(Relocation.Rva);
-    if (!IsIa32Relocation(Relocation.Type)) {
-      return Fail(Error, Where + ": type " + std::to_string(Relocation.Type) + " (" +
-                             RelocationTypeName(Relocation.Type) +
-                             ") is not HIGHLOW (3) or ABSOLUTE (0)");
+    if (!CheckIa32Relocation(Relocation, Error)) {
+      return false;
     }
     if (Relocation.Type == IMAGE_REL_BASED_ABSOLUTE) {
       continue;
     }
+    const auto HighLow = [&Relocation] {
+      return "HIGHLOW relocation at RVA " + Hex(Relocation.Rva);
+    };
     if (Relocation.Rva < Text.VirtualAddress || Relocation.Rva >= TextEnd) {
-      return Fail(Error, "HIGHLOW " + Where + " is outside .text");
+      return Fail(Error, HighLow() + " is outside .text");
     }
     uint32_t Value = 0;
-    if (uint64_t{Relocation.Rva} + 4 > TextEnd ||
-        !ReadImageU32(Image, File, Relocation.Rva, &Value)) {
-      return Fail(Error, "HIGHLOW " + Where + ": its 4 bytes run past the end of .text");
+    if (uint64_t{Relocation.Rva} + 4 > TextEnd || !ReadImageU32(Image, Relocation.Rva, &Value)) {
+      return Fail(Error, HighLow() + ": its 4 bytes run past the end of .text");
     }
     const uint64_t Target = uint64_t{Value} - Image.ImageBase;
     if (Value < Image.ImageBase || Target < Text.VirtualAddress || Target > TextEnd) {
-      return Fail(Error,
-                  "HIGHLOW " + Where + " holds " + Hex(Value, 8) + ", which points outside .text");
+      return Fail(Error, HighLow() + " holds " + Hex(Value, 8) + ", which points outside .text");
     }
   }
   return true;
@@ -131,11 +121,11 @@ bool CheckRelocations(const TeImage &Image, const std::vector<uint8_t> &File, st
 
 } // namespace
 
-bool CheckTeImage(const TeImage &Image, const std::vector<uint8_t> &File, std::string *Error) {
+bool CheckTeImage(const TeImage &Image, std::string *Error) {
   return CheckHeader(Image, Error) && CheckSections(Image, Error) &&
-         CheckEntryAndDirectory(Image, Error) && CheckRelocations(Image, File, Error);
+         CheckEntryAndDirectory(Image, Error) && CheckRelocations(Image, Error);
 }
 
-bool ParseAndCheckTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error) {
-  return ParseTeImage(File, Image, Error) && CheckTeImage(*Image, File, Error);
+bool ParseAndCheckTeImage(ByteView File, TeImage *Image, std::string *Error) {
+  return ParseTeImage(File, Image, Error) && CheckTeImage(*Image, Error);
 }

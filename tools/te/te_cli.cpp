@@ -64,8 +64,8 @@ int InspectOrCheck(const std::string &Command, const std::string &Path, std::ost
     return Refuse(Err, Command, Path, Error, EXIT_FAULT);
   }
   if (Inspect) {
-    Out << DescribeTeImage(Image, File) << "Check\n  "
-        << (CheckTeImage(Image, File, &Error) ? "passed" : "failed: " + Error) << "\n";
+    Out << DescribeTeImage(Image) << "Check\n  "
+        << (CheckTeImage(Image, &Error) ? "passed" : "failed: " + Error) << "\n";
   } else {
     Out << BaseName(Path) << ": " << File.size() << " bytes, TE image checks passed\n";
   }

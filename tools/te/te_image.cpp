@@ -1,7 +1,6 @@
 #include "te_image.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -30,49 +29,55 @@ std::string SectionName(const IMAGE_SECTION_HEADER &Header) {
 
 // Decodes a section header. HeadersEnd is the TE file offset where the section table ends: raw
 // data must lie between it and the end of the file.
-bool ParseSection(const std::vector<uint8_t> &File, const IMAGE_SECTION_HEADER &Header,
-                  uint32_t Displacement, uint64_t HeadersEnd, TeSection *Section,
-                  std::string *Error) {
+[[nodiscard]] bool ParseSection(ByteView File, const IMAGE_SECTION_HEADER &Header,
+                                uint32_t Displacement, uint64_t HeadersEnd, TeSection *Section,
+                                std::string *Error) {
   *Section = {SectionName(Header),  Header.VirtualSize,      Header.VirtualAddress,
               Header.SizeOfRawData, Header.PointerToRawData, Header.Characteristics};
-  const std::string Where = "section " + Section->Name + ": ";
-  const std::string Raw = Hex(Section->PointerToRawData) + "+" + Hex(Section->SizeOfRawData);
+  const auto RawData = [Section](const char *Problem) {
+    return "section " + Section->Name + ": raw data " + Hex(Section->PointerToRawData) + "+" +
+           Hex(Section->SizeOfRawData) + Problem;
+  };
   if (Section->SizeOfRawData != 0) {
     if (Section->PointerToRawData < Displacement + HeadersEnd) {
-      return Fail(Error, Where + "raw data " + Raw + " overlaps the headers or section table");
+      return Fail(Error, RawData(" overlaps the headers or section table"));
     }
     if (!Fits(File.size(), Section->PointerToRawData - Displacement, Section->SizeOfRawData)) {
-      return Fail(Error, Where + "raw data " + Raw + " runs past the end of the file");
+      return Fail(Error, RawData(" runs past the end of the file"));
     }
   }
   if (MemoryEnd(*Section) > UINT32_MAX) {
-    return Fail(Error,
-                Where + "memory at RVA " + Hex(Section->VirtualAddress) + " runs past 4 GiB");
+    return Fail(Error, "section " + Section->Name + ": memory at RVA " +
+                           Hex(Section->VirtualAddress) + " runs past 4 GiB");
   }
   return true;
 }
 
 // Appends every entry of a base relocation directory (its bytes: IMAGE_BASE_RELOCATION blocks,
 // each followed by its 16-bit entries), ABSOLUTE padding included, to Relocations.
-bool ParseRelocationBlocks(const std::vector<uint8_t> &Directory,
-                           std::vector<TeRelocation> *Relocations, std::string *Error) {
+[[nodiscard]] bool ParseRelocationBlocks(ByteView Directory, std::vector<TeRelocation> *Relocations,
+                                         std::string *Error) {
   const uint64_t Size = Directory.size();
   IMAGE_BASE_RELOCATION Block{};
   for (uint64_t Position = 0; Position < Size; Position += Block.SizeOfBlock) {
-    const std::string Where = "relocation block at directory offset " + Hex(Position);
+    const auto Where = [Position] {
+      return "relocation block at directory offset " + Hex(Position);
+    };
+    const auto SizeOfBlock = [&Where, &Block] {
+      return Where() + ": SizeOfBlock " + std::to_string(Block.SizeOfBlock);
+    };
     if (!ReadStruct(Directory, Position, &Block)) {
-      return Fail(Error, Where + ": its 8-byte header runs past the relocation directory (" +
+      return Fail(Error, Where() + ": its 8-byte header runs past the relocation directory (" +
                              std::to_string(Size) + " bytes)");
     }
-    const std::string SizeOfBlock = Where + ": SizeOfBlock " + std::to_string(Block.SizeOfBlock);
     if (Block.SizeOfBlock < sizeof(Block)) {
-      return Fail(Error, SizeOfBlock + " is below 8");
+      return Fail(Error, SizeOfBlock() + " is below 8");
     }
     if (Block.SizeOfBlock % 2 != 0) {
-      return Fail(Error, SizeOfBlock + " is not a multiple of 2");
+      return Fail(Error, SizeOfBlock() + " is not a multiple of 2");
     }
     if (!Fits(Size, Position, Block.SizeOfBlock)) {
-      return Fail(Error, SizeOfBlock + " runs past the relocation directory (" +
+      return Fail(Error, SizeOfBlock() + " runs past the relocation directory (" +
                              std::to_string(Size - Position) + " bytes left)");
     }
     uint16_t Entry = 0;
@@ -81,7 +86,7 @@ bool ParseRelocationBlocks(const std::vector<uint8_t> &Directory,
          At += sizeof(Entry)) {
       const uint64_t Rva = uint64_t{Block.VirtualAddress} + (Entry & 0x0FFF);
       if (Rva > UINT32_MAX) {
-        return Fail(Error, Where + ": entry RVA " + Hex(Rva) + " does not fit 32 bits");
+        return Fail(Error, Where() + ": entry RVA " + Hex(Rva) + " does not fit 32 bits");
       }
       Relocations->push_back({static_cast<uint32_t>(Rva), static_cast<uint8_t>(Entry >> 12)});
     }
@@ -107,25 +112,25 @@ uint32_t RelocationWidth(uint8_t Type) {
   }
 }
 
-bool ParseRelocations(const std::vector<uint8_t> &File, uint64_t HeadersEnd, TeImage *Image,
-                      std::string *Error) {
+[[nodiscard]] bool ParseRelocations(uint64_t HeadersEnd, TeImage *Image, std::string *Error) {
   const IMAGE_DATA_DIRECTORY &Relocations =
       Image->DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC];
   if (Relocations.Size == 0) {
     return true;
   }
   const uint64_t Displacement = Image->Displacement();
-  const std::string Range =
-      "relocation directory " + Hex(Relocations.VirtualAddress) + "+" + Hex(Relocations.Size);
+  const auto Range = [&Relocations](const char *Problem) {
+    return "relocation directory " + Hex(Relocations.VirtualAddress) + "+" + Hex(Relocations.Size) +
+           Problem;
+  };
   if (Relocations.VirtualAddress < Displacement + HeadersEnd) {
-    return Fail(Error, Range + " overlaps the headers or section table");
+    return Fail(Error, Range(" overlaps the headers or section table"));
   }
-  const uint64_t Offset = Relocations.VirtualAddress - Displacement;
-  if (!Fits(File.size(), Offset, Relocations.Size)) {
-    return Fail(Error, Range + " runs past the end of the file");
+  ByteView Directory;
+  if (!SubView(Image->Bytes, Relocations.VirtualAddress - Displacement, Relocations.Size,
+               &Directory)) {
+    return Fail(Error, Range(" runs past the end of the file"));
   }
-  const auto Start = File.begin() + static_cast<std::ptrdiff_t>(Offset);
-  const std::vector<uint8_t> Directory(Start, Start + Relocations.Size);
   if (!ParseRelocationBlocks(Directory, &Image->Relocations, Error)) {
     return false;
   }
@@ -142,7 +147,7 @@ bool ParseRelocations(const std::vector<uint8_t> &File, uint64_t HeadersEnd, TeI
 
 } // namespace
 
-bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string *Error) {
+bool ParseTeImage(ByteView File, TeImage *Image, std::string *Error) {
   EFI_TE_IMAGE_HEADER Header{};
   if (!ReadStruct(File, 0, &Header)) {
     return Fail(Error, "file is " + std::to_string(File.size()) +
@@ -162,7 +167,7 @@ bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string 
                            " entries) runs past the end of the file");
   }
   const uint64_t HeadersEnd = sizeof(Header) + Table.size() * sizeof(IMAGE_SECTION_HEADER);
-  TeImage Out{Header, {}, {}, 0};
+  TeImage Out{Header, {}, {}, 0, File};
   uint64_t PreviousEnd = 0;
   for (const IMAGE_SECTION_HEADER &Raw : Table) {
     TeSection Section;
@@ -177,7 +182,7 @@ bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image, std::string 
     Out.SizeOfImage = static_cast<uint32_t>(PreviousEnd);
     Out.Sections.push_back(Section);
   }
-  if (!ParseRelocations(File, HeadersEnd, &Out, Error)) {
+  if (!ParseRelocations(HeadersEnd, &Out, Error)) {
     return false;
   }
   *Image = Out;
@@ -192,13 +197,12 @@ const TeSection *FindSectionByRva(const TeImage &Image, uint64_t Rva) {
   return Found != Image.Sections.end() ? &*Found : nullptr;
 }
 
-bool ReadImageU32(const TeImage &Image, const std::vector<uint8_t> &File, uint32_t Rva,
-                  uint32_t *Value) {
+bool ReadImageU32(const TeImage &Image, uint32_t Rva, uint32_t *Value) {
   const TeSection *Section = FindSectionByRva(Image, Rva);
   if (Section == nullptr || !Fits(Section->SizeOfRawData, Rva - Section->VirtualAddress, 4)) {
     return false;
   }
   const uint64_t Offset =
       uint64_t{Section->PointerToRawData} - Image.Displacement() + (Rva - Section->VirtualAddress);
-  return ReadStruct(File, Offset, Value);
+  return ReadStruct(Image.Bytes, Offset, Value);
 }

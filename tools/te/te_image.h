@@ -8,8 +8,17 @@
 #include <vector>
 
 #include "pe_format.h"
+#include "struct_io.h"
 
 constexpr uint32_t TE_HEADER_SIZE = sizeof(pe::EFI_TE_IMAGE_HEADER);
+
+// A TE header keeps the base relocation and debug directories: a PE32 image needs the first 7.
+constexpr uint32_t DIRECTORIES_NEEDED = pe::IMAGE_DIRECTORY_ENTRY_DEBUG + 1;
+
+// The fewest bytes of PE32 headers a TE header can stand in for (its smallest StrippedSize).
+constexpr uint32_t MIN_STRIPPED_SIZE =
+    sizeof(pe::IMAGE_DOS_HEADER) + sizeof(pe::IMAGE_NT_SIGNATURE) + sizeof(pe::IMAGE_FILE_HEADER) +
+    sizeof(pe::IMAGE_OPTIONAL_HEADER32) + DIRECTORIES_NEEDED * sizeof(pe::IMAGE_DATA_DIRECTORY);
 
 struct TeSection {
   std::string Name; // up to 8 characters
@@ -23,12 +32,14 @@ struct TeRelocation {
   uint8_t Type; // IMAGE_REL_BASED_*: 0 ABSOLUTE, 3 HIGHLOW
 };
 
-// The TE header, and what the reader makes of the section table and relocation directory.
+// The TE header, what the reader makes of the section table and relocation directory, and the
+// file's bytes. Bytes is a view: the file it was parsed from must outlive the TeImage.
 struct TeImage : pe::EFI_TE_IMAGE_HEADER {
   std::vector<TeSection> Sections;
   std::vector<TeRelocation> Relocations; // ABSOLUTE padding entries included
   uint32_t SizeOfImage;                  // end of the last section's memory, as an RVA: the largest
                                          // VirtualAddress + max(VirtualSize, SizeOfRawData)
+  ByteView Bytes;                        // the whole file
 
   // RVA r is at TE file offset r - Displacement(); in memory the TE header sits at
   // (image base) + Displacement().
@@ -37,14 +48,12 @@ struct TeImage : pe::EFI_TE_IMAGE_HEADER {
 
 // Parses File as a TE image. Checks every header, table and relocation block against the
 // file's bounds. On failure returns false and sets Error to a one-line reason.
-[[nodiscard]] bool ParseTeImage(const std::vector<uint8_t> &File, TeImage *Image,
-                                std::string *Error);
+[[nodiscard]] bool ParseTeImage(ByteView File, TeImage *Image, std::string *Error);
 
 // The section whose memory [VirtualAddress, VirtualAddress + max(VirtualSize, SizeOfRawData))
 // holds Rva, or null.
 const TeSection *FindSectionByRva(const TeImage &Image, uint64_t Rva);
 
 // Reads the little-endian 32-bit value at Rva from the raw data of the section holding it.
-// False when the 4 bytes are not all inside that section's raw data in File.
-[[nodiscard]] bool ReadImageU32(const TeImage &Image, const std::vector<uint8_t> &File,
-                                uint32_t Rva, uint32_t *Value);
+// False when the 4 bytes are not all inside that section's raw data.
+[[nodiscard]] bool ReadImageU32(const TeImage &Image, uint32_t Rva, uint32_t *Value);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "pe_format.h"
 #include "te_image.h"
@@ -66,8 +65,7 @@ void DescribeSections(const TeImage &Image, std::string *Text) {
   }
 }
 
-void DescribeRelocations(const TeImage &Image, const std::vector<uint8_t> &File,
-                         uint32_t *HighLowCount, std::string *Text) {
+void DescribeRelocations(const TeImage &Image, uint32_t *HighLowCount, std::string *Text) {
   Line(Text, "Relocations (%zu)", Image.Relocations.size());
   for (const TeRelocation &Relocation : Image.Relocations) {
     const std::string Type = RelocationTypeName(Relocation.Type);
@@ -76,7 +74,7 @@ void DescribeRelocations(const TeImage &Image, const std::vector<uint8_t> &File,
       Line(Text, "  RVA 0x%08x  ABSOLUTE  padding", Relocation.Rva);
     } else if (Relocation.Type != IMAGE_REL_BASED_HIGHLOW) {
       Line(Text, "  RVA 0x%08x  %-8s  type %u", Relocation.Rva, Type.c_str(), Relocation.Type);
-    } else if (!ReadImageU32(Image, File, Relocation.Rva, &Value)) {
+    } else if (!ReadImageU32(Image, Relocation.Rva, &Value)) {
       Line(Text, "  RVA 0x%08x  HIGHLOW   value not in any section's raw data", Relocation.Rva);
     } else {
       const uint64_t Target = uint64_t{Value} - Image.ImageBase;
@@ -90,16 +88,16 @@ void DescribeRelocations(const TeImage &Image, const std::vector<uint8_t> &File,
 
 } // namespace
 
-std::string DescribeTeImage(const TeImage &Image, const std::vector<uint8_t> &File) {
+std::string DescribeTeImage(const TeImage &Image) {
   std::string Text;
   DescribeHeader(Image, &Text);
   DescribeSections(Image, &Text);
   uint32_t HighLowCount = 0;
-  DescribeRelocations(Image, File, &HighLowCount, &Text);
+  DescribeRelocations(Image, &HighLowCount, &Text);
   const auto Code = std::find_if(Image.Sections.begin(), Image.Sections.end(),
                                  [](const TeSection &Section) { return Section.Name == ".text"; });
   Line(&Text, "Size");
-  Line(&Text, "  TE image bytes       %zu", File.size());
+  Line(&Text, "  TE image bytes       %zu", Image.Bytes.size());
   Line(&Text, "  .text bytes          %u", Code != Image.Sections.end() ? Code->VirtualSize : 0);
   Line(&Text, "  relocations          %zu (%u HIGHLOW, %zu other)", Image.Relocations.size(),
        HighLowCount, Image.Relocations.size() - HighLowCount);

@@ -1,9 +1,8 @@
-// te-run: runs a TE image's entry point on an emulated IA-32 CPU against the platform model,
-// reports the port trace, the serial line, the result and every rule the image broke, and
-// holds the run to the module's exact port script. It also holds a trace recorded elsewhere
-// to the same script, and prints the script.
+#include "te_run_cli.h"
+
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,8 +22,8 @@
 
 namespace {
 
-int Trouble(const std::string &Error) {
-  std::fprintf(stderr, "te-run: %s\n", Error.c_str());
+int Trouble(std::ostream &Err, const std::string &Error) {
+  Err << "te-run: " << Error << "\n";
   return EXIT_TROUBLE;
 }
 
@@ -33,19 +32,19 @@ std::string ScriptHeader(const PlatformOptions &Platform, size_t Accesses) {
          std::to_string(Platform.BusyPollsPerByte) + ", " + std::to_string(Accesses) + " accesses";
 }
 
-int PrintScript(const TeRunArguments &Args) {
+int PrintScript(const TeRunArguments &Args, std::ostream &Out) {
   for (const PortAccess &Access :
        EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte)) {
-    std::printf("%s\n", TraceLine(Access).c_str());
+    Out << TraceLine(Access) << "\n";
   }
   return EXIT_OK;
 }
 
-int CheckTrace(const TeRunArguments &Args) {
+int CheckTrace(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
   std::string Error;
   std::vector<PortAccess> Trace;
   if (!ReadTraceFile(Args.TracePath, &Trace, &Error)) {
-    return Trouble(Error);
+    return Trouble(Err, Args.TracePath + ": " + Error);
   }
   NameAccesses(Trace);
   const std::vector<PortAccess> Script =
@@ -57,24 +56,24 @@ int CheckTrace(const TeRunArguments &Args) {
   }
   Report += ScriptHeader(Args.Platform, Script.size()) + "; LSR read values not compared\n";
   const Verdict Judged = JudgeTrace(Trace, Script);
-  std::fputs((Report + Judged.Lines).c_str(), stdout);
+  Out << Report << Judged.Lines;
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }
 
-int RunOne(const TeRunArguments &Args) {
+int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
   std::vector<uint8_t> Image;
   LinkMap Symbols;
   std::string Error;
   if (!ReadFileBytes(Args.ImagePath, &Image, &Error)) {
-    return Trouble(Args.ImagePath + ": " + Error);
+    return Trouble(Err, Args.ImagePath + ": " + Error);
   }
   if (!Args.MapPath.empty() && !ReadLinkMap(Args.MapPath, &Symbols, &Error)) {
-    return Trouble(Error);
+    return Trouble(Err, Args.MapPath + ": " + Error);
   }
   PlatformModel Model(Args.Platform);
   const RunResult Result = RunImage(Image, Args.Run, Model);
   if (Result.Status == RunStatus::NotLoaded) {
-    return Trouble(Args.ImagePath + ": " + Result.LoadError);
+    return Trouble(Err, Args.ImagePath + ": " + Result.LoadError);
   }
   const size_t Faults = Result.Faults.size();
   Verdict Judged;
@@ -89,28 +88,28 @@ int RunOne(const TeRunArguments &Args) {
     Output += FunctionProfile(BaseName(Args.MapPath), Symbols, Result.PreferredBase,
                               Result.InstructionsAt);
   }
-  std::fputs(Output.c_str(), stdout);
+  Out << Output;
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }
 
 } // namespace
 
-int main(int Count, char **Values) {
+int RunTeRun(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err) {
   TeRunArguments Args;
   std::string Error;
-  if (!ParseTeRunArguments(Count, Values, &Args, &Error)) {
-    std::fprintf(stderr, "te-run: %s\n%s", Error.c_str(), TE_RUN_USAGE);
+  if (!ParseTeRunArguments(Arguments, &Args, &Error)) {
+    Err << "te-run: " << Error << "\n" << TE_RUN_USAGE;
     return EXIT_TROUBLE;
   }
   if (Args.Help) {
-    std::fputs(TE_RUN_USAGE, stdout);
+    Out << TE_RUN_USAGE;
     return EXIT_OK;
   }
   if (Args.PrintScript) {
-    return PrintScript(Args);
+    return PrintScript(Args, Out);
   }
   if (!Args.TracePath.empty()) {
-    return CheckTrace(Args);
+    return CheckTrace(Args, Out, Err);
   }
-  return RunOne(Args);
+  return RunOne(Args, Out, Err);
 }

@@ -3,8 +3,8 @@
 # crafted inputs, without booting QEMU.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/outputs.sh"
+qemu=$(cd "$(dirname "$0")/../../tools/qemu" && pwd)
+source "$qemu/outputs.sh"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
@@ -17,11 +17,11 @@ expect() { # case name, expected, actual
 }
 
 # Exit status | text the output must contain | arguments. Refusals come before any boot.
-file=$here/boot_test.sh # stands for an image, a loader or te-run where one must exist
+file=$qemu/boot.sh # stands for an image, a loader or te-run where one must exist
 while IFS='|' read -r want message args; do
   read -ra argv <<<"$args"
   status=0
-  output=$("$here/boot.sh" "${argv[@]}" 2>&1) || status=$?
+  output=$("$qemu/boot.sh" "${argv[@]}" 2>&1) || status=$?
   expect "boot.sh $args: exit status" "$want" "$status"
   [[ $output == *"$message"* ]] || expect "boot.sh $args: message" "$message" "$output"
 done <<EOF
@@ -99,7 +99,7 @@ cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0
 # Line prefix | trace | the filter's output, lines separated by ';'.
 while IFS='|' read -r prefix trace want; do
   trace_lines "$prefix" "$trace" >"$scratch/trace.log"
-  got=$(awk -v markers="$MARKER_PORTS" -f "$here/trace_filter.awk" "$scratch/trace.log" |
+  got=$(awk -v markers="$MARKER_PORTS" -f "$qemu/trace_filter.awk" "$scratch/trace.log" |
     paste -sd ';')
   expect "trace_filter on [$prefix$trace]" "$want" "$got"
 done <<EOF
