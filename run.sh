@@ -2,29 +2,42 @@
 # Builds the TE image and runs it twice: on an emulated CPU against the platform model
 # (te-run: every port access, the serial text, the result, instructions and stack), then
 # booted under 32-bit UEFI firmware in QEMU with a 16550 at 0x240 (tools/qemu/boot.sh).
-# Usage: ./run.sh [--probe 0xNN] [--busy N] [--help]
+# Usage: ./run.sh [--probe VALUE] [--busy N] [--help]
 set -euo pipefail
 cd "$(dirname "$0")"
+source tools/cli.sh
 
+usage="usage: ./run.sh [--probe VALUE] [--busy N] [--help]"
+# One line and exit status 2 for bad usage, before anything is installed or built.
+refuse() {
+  echo "run.sh: $* ($usage)" >&2
+  exit 2
+}
 probe=0xff
 busy=0
 while (($# > 0)); do
   case $1 in
-  --probe | --busy) (($# >= 2)) || { echo "run.sh: $1 needs a value" >&2; exit 2; } ;;&
+  --probe | --busy) (($# >= 2)) || refuse "$1 needs a value" ;;&
   --probe) probe=$2 && shift 2 ;;
   --busy) busy=$2 && shift 2 ;;
   --help | -h)
-    echo "Usage: ./run.sh [--probe 0xNN] [--busy N]"
-    echo "  --probe 0xNN  value port 0x259 reads (default 0xff: Super I/O left alone)"
-    echo "  --busy N      LSR polls reporting busy before each byte, emulated CPU only (default 0)"
-    exit 0 ;;
-  *) echo "run.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
+    echo "$usage"
+    echo "  --probe VALUE  what port 0x259 reads, 0 to 0xff (default 0xff: Super I/O left alone)"
+    echo "  --busy N       LSR polls reporting busy before each byte, 0 to $MAX_BUSY_POLLS;"
+    echo "                 emulated CPU only (default 0)"
+    echo "Numbers are decimal, 0x hexadecimal or 0 octal, as te-run takes them."
+    exit 0
+    ;;
+  *) refuse "unknown argument '$1'" ;;
   esac
 done
+number_value "$probe" 255 >/dev/null || refuse "--probe needs a number up to 255, not '$probe'"
+number_value "$busy" "$MAX_BUSY_POLLS" >/dev/null ||
+  refuse "--busy needs a number up to $MAX_BUSY_POLLS, not '$busy'"
 
 tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-if ! log=$(cmake --build build --target image boot_loader te-run 2>&1); then
+if ! log=$(cmake --build build --target image boot_loader te-run te-tool 2>&1); then
   echo "$log" >&2
   exit 1
 fi

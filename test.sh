@@ -5,6 +5,19 @@
 # build-asan/.
 set -euo pipefail
 cd "$(dirname "$0")"
+# It takes no argument; anything else is refused before anything is installed or built.
+case ${1-} in
+"") ;;
+--help | -h)
+  echo "usage: ./test.sh [--help]"
+  echo "Installs what is missing, builds everything and runs every test (build/, build-asan/)."
+  exit 0
+  ;;
+*)
+  echo "test.sh: unknown argument '$1' (usage: ./test.sh [--help])" >&2
+  exit 2
+  ;;
+esac
 tools/deps.sh
 jobs=$(nproc)
 

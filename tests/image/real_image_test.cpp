@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "image_runner.h"
+#include "platform_options.h"
 #include "trace_check.h"
 
 namespace {
@@ -24,18 +25,27 @@ struct ImageCase {
 RunResult RunBuilt(const ImageCase &Case, PlatformModel &Model) {
   RunOptions Options;
   Options.Base = Case.Base;
-  Options.MaxInstructions = DefaultInstructionBound(Case.Busy);
   return RunImage(BuiltImage(), Options, Model);
 }
 
 TEST(RunBuiltImage, ExactTraceAndSuccessAtEveryBase) {
   ASSERT_FALSE(BuiltImage().empty()) << "no image at " << OEMCOM_TE_PATH;
   const ImageCase Cases[] = {
-      {0xFF, 0, DEFAULT_LOAD_BASE}, {0xFF, 3, DEFAULT_LOAD_BASE}, {0x00, 0, DEFAULT_LOAD_BASE},
-      {0x00, 3, DEFAULT_LOAD_BASE}, {0xFE, 0, DEFAULT_LOAD_BASE}, {0xFE, 3, DEFAULT_LOAD_BASE},
-      {0xFF, 0, 0x7FF00000},        {0xFF, 3, 0x7FF00000},        {0x00, 0, 0x7FF00000},
-      {0x00, 3, 0x7FF00000},        {0xFE, 0, 0x7FF00000},        {0xFE, 3, 0x7FF00000},
-      {0x00, 0, 0x00010000},        {0xFF, 3, 0x00123450},
+      {0xFF, 0, DEFAULT_LOAD_BASE},
+      {0xFF, 3, DEFAULT_LOAD_BASE},
+      {0x00, 0, DEFAULT_LOAD_BASE},
+      {0x00, 3, DEFAULT_LOAD_BASE},
+      {0xFE, 0, DEFAULT_LOAD_BASE},
+      {0xFE, 3, DEFAULT_LOAD_BASE},
+      {0xFF, 0, 0x7FF00000},
+      {0xFF, 3, 0x7FF00000},
+      {0x00, 0, 0x7FF00000},
+      {0x00, 3, 0x7FF00000},
+      {0xFE, 0, 0x7FF00000},
+      {0xFE, 3, 0x7FF00000},
+      {0x00, 0, 0x00010000},
+      {0xFF, 3, 0x00123450},
+      {0x00, MAX_BUSY_POLLS, DEFAULT_LOAD_BASE}, // the most busy polls within the fixed bound
   };
   for (const ImageCase &Case : Cases) {
     SCOPED_TRACE(testing::Message() << "probe " << int{Case.Probe} << ", busy " << Case.Busy

@@ -86,5 +86,5 @@ std::vector<uint8_t> PlayerImage(const std::vector<PortAccess> &Script) {
   }
   PutEntry(Code, END, 0, 0);
   PutU32(Code, TABLE_POINTER_AT, LinkedAddress(TABLE_AT));
-  return BuildTe({Code, {TABLE_POINTER_AT}, 0x014C, TEST_SCN_TEXT | TEST_SCN_NOT_PAGED});
+  return BuildTe({Code, {TABLE_POINTER_AT}});
 }

@@ -17,9 +17,14 @@ uint32_t AlignUp(uint32_t Value) {
   return (Value + SECTION_ALIGNMENT - 1) & ~(SECTION_ALIGNMENT - 1);
 }
 
-// Base relocation blocks: one per 4 KiB page, entries padded to 4 bytes with ABSOLUTE ones.
+// Base relocation blocks: one per 4 KiB page, entries padded to 4 bytes with ABSOLUTE ones. With
+// no offset, one block of padding: the module's image always has a .reloc section.
 std::vector<uint8_t> RelocationBlocks(const std::vector<uint32_t> &Offsets) {
   std::map<uint32_t, std::vector<uint16_t>> Pages;
+  if (Offsets.empty()) {
+    Pages[TEST_TEXT_RVA & ~0xFFFu] = {IMAGE_REL_BASED_ABSOLUTE << 12,
+                                      IMAGE_REL_BASED_ABSOLUTE << 12};
+  }
   for (const uint32_t Offset : Offsets) {
     const uint32_t Rva = TEST_TEXT_RVA + Offset;
     Pages[Rva & ~0xFFFu].push_back(
@@ -68,12 +73,12 @@ std::vector<uint8_t> BuildTe(const TestImage &Image) {
   const uint32_t TextSize = static_cast<uint32_t>(Image.Code.size());
   const uint32_t RelocRva = TEST_TEXT_RVA + AlignUp(TextSize);
   const uint32_t RelocSize = static_cast<uint32_t>(Relocations.size());
-  const uint32_t End = Relocations.empty() ? RelocRva : RelocRva + AlignUp(RelocSize);
+  const uint32_t End = RelocRva + AlignUp(RelocSize);
 
   EFI_TE_IMAGE_HEADER Header{};
   Header.Signature = EFI_TE_IMAGE_HEADER_SIGNATURE;
   Header.Machine = Image.Machine;
-  Header.NumberOfSections = Relocations.empty() ? 1 : 2;
+  Header.NumberOfSections = 2;
   Header.Subsystem = IMAGE_SUBSYSTEM_EFI_BOOT_SERVICE_DRIVER;
   Header.StrippedSize = TEST_STRIPPED_SIZE;
   Header.AddressOfEntryPoint = TEST_TEXT_RVA;
@@ -82,12 +87,10 @@ std::vector<uint8_t> BuildTe(const TestImage &Image) {
   std::vector<uint8_t> File(End - DISPLACEMENT, 0);
   PutStruct(&File, TE_AT_SECTIONS, Section(".text", TEST_TEXT_RVA, TextSize, Image.TextFlags));
   std::copy(Image.Code.begin(), Image.Code.end(), File.begin() + (TEST_TEXT_RVA - DISPLACEMENT));
-  if (!Relocations.empty()) {
-    Header.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC] = {RelocRva, RelocSize};
-    PutStruct(&File, TE_AT_SECTIONS + sizeof(IMAGE_SECTION_HEADER),
-              Section(".reloc", RelocRva, RelocSize, SCN_RELOC));
-    std::copy(Relocations.begin(), Relocations.end(), File.begin() + (RelocRva - DISPLACEMENT));
-  }
+  Header.DataDirectory[EFI_TE_IMAGE_DIRECTORY_ENTRY_BASERELOC] = {RelocRva, RelocSize};
+  PutStruct(&File, TE_AT_SECTIONS + sizeof(IMAGE_SECTION_HEADER),
+            Section(".reloc", RelocRva, RelocSize, SCN_RELOC));
+  std::copy(Relocations.begin(), Relocations.end(), File.begin() + (RelocRva - DISPLACEMENT));
   PutStruct(&File, 0, Header);
   return File;
 }

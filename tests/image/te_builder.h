@@ -19,7 +19,7 @@ struct TestImage {
   std::vector<uint8_t> Code;
   std::vector<uint32_t> Relocated; // offsets in Code of 32-bit absolute addresses (HIGHLOW)
   uint16_t Machine = 0x014C;
-  uint32_t TextFlags = TEST_SCN_TEXT;
+  uint32_t TextFlags = TEST_SCN_TEXT | TEST_SCN_NOT_PAGED;
 };
 
 // Where Code[Offset] is when the image sits at TEST_IMAGE_BASE: what relocated fields hold.
@@ -27,7 +27,7 @@ constexpr uint32_t LinkedAddress(uint32_t Offset) {
   return TEST_IMAGE_BASE + TEST_TEXT_RVA + Offset;
 }
 
-// The TE file: header, .text, and a .reloc section when Relocated is not empty.
+// The TE file: header, .text and .reloc, which hold the module's image rules (te-tool check).
 std::vector<uint8_t> BuildTe(const TestImage &Image);
 
 // Little-endian field access for tests that patch built images.
@@ -36,6 +36,9 @@ void PutU32(std::vector<uint8_t> &Bytes, size_t At, uint32_t Value);
 
 // File offsets of the fields those tests patch.
 constexpr size_t TE_AT_MACHINE = offsetof(pe::EFI_TE_IMAGE_HEADER, Machine);
+constexpr size_t TE_AT_SUBSYSTEM = offsetof(pe::EFI_TE_IMAGE_HEADER, Subsystem);
+constexpr size_t TE_AT_DEBUG_DIRECTORY =
+    offsetof(pe::EFI_TE_IMAGE_HEADER, DataDirectory) + sizeof(pe::IMAGE_DATA_DIRECTORY);
 constexpr size_t TE_AT_STRIPPED_SIZE = offsetof(pe::EFI_TE_IMAGE_HEADER, StrippedSize);
 constexpr size_t TE_AT_ENTRY = offsetof(pe::EFI_TE_IMAGE_HEADER, AddressOfEntryPoint);
 constexpr size_t TE_AT_IMAGE_BASE = offsetof(pe::EFI_TE_IMAGE_HEADER, ImageBase);

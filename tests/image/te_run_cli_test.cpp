@@ -1,5 +1,6 @@
 // te-run as a command: exit status and message for help, bad usage, unloadable images,
 // clean runs and faulting runs.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -84,6 +85,29 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   const ImageFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
   const ImageFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
   const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
+  // The clean image with another subsystem, or with a debug directory.
+  const auto Altered = [](const std::string &Name, size_t At, uint32_t Value) {
+    std::vector<uint8_t> Te = BuildTe({{0x31, 0xC0, 0xC3}, {}});
+    if (At == TE_AT_SUBSYSTEM) {
+      Te[At] = static_cast<uint8_t>(Value);
+    } else {
+      PutU32(Te, At, Value);
+      PutU32(Te, At + 4, 28);
+    }
+    return ImageFile(Name, Te);
+  };
+  const ImageFile Subsystem0 = Altered("subsystem0.te", TE_AT_SUBSYSTEM, 0);
+  const ImageFile Application = Altered("application.te", TE_AT_SUBSYSTEM, 10);
+  const ImageFile Subsystem8b = Altered("subsystem8b.te", TE_AT_SUBSYSTEM, 0x8B);
+  const ImageFile SubsystemFf = Altered("subsystemff.te", TE_AT_SUBSYSTEM, 0xFF);
+  const ImageFile Debug = Altered("debug.te", TE_AT_DEBUG_DIRECTORY, 0x200);
+  const std::string Fifo = testing::TempDir() + "te_run_" + std::to_string(getpid()) + ".fifo";
+  std::remove(Fifo.c_str());
+  ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+  const std::string Escape = "W \x1b[31m 0x243 0x07\n";
+  const ImageFile TraceEscape("trace_escape.txt", {Escape.begin(), Escape.end()});
+  const ImageFile TraceLong("trace_long.txt", std::vector<uint8_t>(1 << 20, 'A'));
+  const ImageFile TraceNul("trace_nul.txt", {'W', 0, ' ', '0', 'x', '4', '3', '\n'});
   const std::string &Clean = CleanFile.Name();
   const std::string &Unpolled = UnpolledFile.Name();
   const std::string &Loop = LoopFile.Name();
@@ -108,7 +132,18 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{Clean, Loop}, 2, "more than one image given"},
       {{"--base"}, 2, "--base needs a value"},
       {{"/nonexistent/oemcom.te"}, 2, "te-run: /nonexistent/oemcom.te: cannot open: "},
-      {{CorruptFile.Name()}, 2, "corrupt.te: bad TE signature 0x4d4d"},
+      {{CorruptFile.Name()}, 1, "corrupt.te: bad TE signature 0x4d4d"},
+      {{Subsystem0.Name()}, 1, "subsystem 0 (unknown) is not an EFI boot service driver"},
+      {{Application.Name()}, 1, "subsystem 10 (EFI application) is not an EFI boot service"},
+      {{"--no-script", Subsystem8b.Name()}, 1, "subsystem 139 (unknown) is not an EFI"},
+      {{SubsystemFf.Name()}, 1, "subsystem 255 (unknown) is not an EFI boot service driver"},
+      {{Debug.Name()}, 1, "debug.te: debug directory present (RVA 0x200, 28 bytes)"},
+      {{Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
+      {{"--check-trace", Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
+      {{"--busy", "10001", Clean}, 2, "--busy needs a number up to 10000, not '10001'"},
+      {{"--probe", "0x00", "--busy", "10000", Built}, 0, "verdict: PASS: 190067 port accesses"},
+      {{"--probe", "0x00", "--busy", "10000", Built}, 0, "UART LSR (10000 times)\n"},
+      {{"--busy", "10000", Loop}, 1, "does not return within 1000000 instructions"},
       {{"--base", "0xffffff00", Clean}, 2, "does not fit below 4 GiB"},
       {{"--no-script", Clean}, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
       {{Clean}, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
@@ -172,6 +207,12 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        1,
        "step 1: expected R 0x0259 -> 0xfe"},
       {{"--check-trace", TraceBad.Name()}, 2, "line 2: 'W 0x243' is not an access"},
+      {{"--check-trace", TraceEscape.Name()}, 2, "line 1: 'W \\x1b[31m 0x243 0x07' is not"},
+      {{"--check-trace", TraceLong.Name()}, 2, "AAAAAAAAAA...' is not an access"},
+      {{"--check-trace", TraceNul.Name()}, 2, "line 1: 'W\\x00 0x43' is not an access"},
+      {{"--probe", "0x00", "--busy", "2", "--print-script"},
+       0,
+       "R 0x0245 0xdf x2\nR 0x0245 0x20\n"},
       {{"--check-trace", "/nonexistent/trace.txt"},
        2,
        "te-run: /nonexistent/trace.txt: cannot open: "},
@@ -185,9 +226,10 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
     }
     SCOPED_TRACE("te-run" + Line);
     const Outcome Got = RunTool(Case.Arguments);
-    EXPECT_EQ(Got.Exit, Case.Exit) << Got.Output;
-    EXPECT_NE(Got.Output.find(Case.Fragment), std::string::npos) << Got.Output;
+    EXPECT_EQ(Got.Exit, Case.Exit) << Got.Output.substr(0, 4096);
+    EXPECT_NE(Got.Output.find(Case.Fragment), std::string::npos) << Got.Output.substr(0, 4096);
   }
+  std::remove(Fifo.c_str());
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Checks boot.sh's argument handling, the trace filter and the output decoding in outputs.sh on
 # crafted inputs, without booting QEMU.
+# Usage: boot_test.sh TE-TOOL [HANG.te LOADER TE-RUN]
+# Given also an image that never returns, the loader and te-run, it boots that image and stops
+# boot.sh with each signal: then nothing of the boot may be left running.
 set -euo pipefail
 
 qemu=$(cd "$(dirname "$0")/../../tools/qemu" && pwd)
 source "$qemu/outputs.sh"
+te_tool=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
@@ -16,29 +20,54 @@ expect() { # case name, expected, actual
   fi
 }
 
-# Exit status | text the output must contain | arguments. Refusals come before any boot.
+# Command $1 on each row of standard input: exit status | text the output must contain |
+# arguments.
+check_command_lines() {
+  local want message args argv status output
+  while IFS='|' read -r want message args; do
+    read -ra argv <<<"$args"
+    status=0
+    output=$("$1" "${argv[@]}" 2>&1) || status=$?
+    expect "${1##*/} $args: exit status" "$want" "$status"
+    [[ $output == *"$message"* ]] || expect "${1##*/} $args: message" "$message" "$output"
+  done
+}
+
+# boot.sh: refusals come before any boot.
 file=$qemu/boot.sh # stands for an image, a loader or te-run where one must exist
-while IFS='|' read -r want message args; do
-  read -ra argv <<<"$args"
-  status=0
-  output=$("$qemu/boot.sh" "${argv[@]}" 2>&1) || status=$?
-  expect "boot.sh $args: exit status" "$want" "$status"
-  [[ $output == *"$message"* ]] || expect "boot.sh $args: message" "$message" "$output"
-done <<EOF
+check_command_lines "$qemu/boot.sh" <<EOF
 0|Usage: boot.sh|--help
-2|--probe wants a byte as 0xNN, not '0x100'|--probe 0x100
-2|--probe wants a byte as 0xNN, not 'ff'|--probe ff
-2|--probe wants a byte as 0xNN, not '0xg0'|--probe 0xg0
-2|--probe wants a byte as 0xNN, not '--keep'|--probe --keep
+2|--probe needs a number up to 255, not '0x100'|--probe 0x100
+2|--probe needs a number up to 255, not 'ff'|--probe ff
+2|--probe needs a number up to 255, not '0xg0'|--probe 0xg0
+2|--probe needs a number up to 255, not '--keep'|--probe --keep
+2|--probe needs a number up to 255, not '256'|--probe 256
 2|--probe needs a value|--probe
 2|--timeout wants 1 to 9999 seconds, not '0'|--timeout 0
 2|--timeout wants 1 to 9999 seconds, not '5s'|--timeout 5s
 2|--firmware wants secboot or plain, not 'shell'|--firmware shell
 2|--te-run needs a value|--te-run
 2|image not found: $scratch/none.te|--image $scratch/none.te
+2|image is not a regular file: $scratch|--image $scratch
+2|te-tool is not executable: $qemu/outputs.sh|--image $file --loader $file --te-run $file --te-tool $qemu/outputs.sh
+1|FAIL: the image is refused: te-tool: check: $qemu/boot.sh: bad TE signature|--probe 255 --image $file --loader $file --te-run $file --te-tool $te_tool
 2|loader not found: $scratch/none.efi|--image $file --loader $scratch/none.efi
 2|te-run not found: $scratch/te-run (build the 'te-run' target first|--image $file --loader $file --te-run $scratch/te-run
 2|unknown argument '--bogus'|--bogus
+EOF
+
+# The README commands: every argument is checked before anything is installed or built.
+check_command_lines "$qemu/../../run.sh" <<EOF
+0|--probe VALUE  what port 0x259 reads|--help
+2|run.sh: --probe needs a number up to 255, not '0xZZ' (usage: ./run.sh|--probe 0xZZ
+2|run.sh: --probe needs a number up to 255, not '256'|--probe 256 --busy 1
+2|run.sh: --busy needs a number up to 10000, not '10001'|--probe 255 --busy 10001
+2|run.sh: --busy needs a value|--busy
+2|run.sh: unknown argument '--bogus'|--probe 0x00 --bogus
+EOF
+check_command_lines "$qemu/../../test.sh" <<EOF
+0|usage: ./test.sh [--help]|--help
+2|test.sh: unknown argument '--bogus' (usage: ./test.sh [--help])|--bogus
 EOF
 
 # Bytes on the serial line (hex) | how boot.sh shows them.
@@ -137,6 +166,44 @@ trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  prob
 te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
 verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
 EOF
+
+# Signal | whom it goes to | boot.sh's exit status | its last line. boot.sh boots an image that
+# never returns, and the signal goes out once QEMU runs; a second after boot.sh ends no process
+# of the boot may be left, nor its work folder.
+if (($# == 4)); then
+  set -m # each boot in a process group of its own, with SIGINT not ignored, as from a terminal
+  while IFS='|' read -r signal whom want last; do
+    tmp=$(mktemp -d "$scratch/signal.XXXXXX")
+    TMPDIR=$tmp "$qemu/boot.sh" --probe 0x00 --image "$2" --loader "$3" --te-run "$4" \
+      --te-tool "$te_tool" --timeout 100 >"$tmp.log" 2>&1 &
+    boot=$!
+    for ((tries = 0; tries < 300; tries++)); do
+      ! pgrep -f "^[^ ]*qemu-system-i386 .*$tmp/" >/dev/null || break
+      sleep 0.1
+    done
+    sleep 1 # the firmware under way
+    if [[ $whom == boot.sh ]]; then
+      kill "-$signal" "$boot"
+    else
+      pkill "-$signal" -f "^[^ ]*qemu-system-i386 .*$tmp/"
+    fi
+    status=0
+    wait "$boot" || status=$?
+    sleep 1
+    case_name="SIG$signal to $whom"
+    expect "$case_name: exit status" "$want" "$status"
+    expect "$case_name: last line" "$last" "$(tail -n 1 "$tmp.log" | grep -v '^work folder')"
+    expect "$case_name: processes left" "" "$(pgrep -af "$tmp/" || true)"
+    expect "$case_name: files left" "" "$(ls -A "$tmp")"
+  done <<'EOF'
+TERM|boot.sh|143|boot.sh: stopped by SIGTERM
+INT|boot.sh|130|boot.sh: stopped by SIGINT
+HUP|boot.sh|129|boot.sh: stopped by SIGHUP
+KILL|qemu|1|FAIL: QEMU ended on signal SIGKILL
+TERM|qemu|1|FAIL: QEMU ended on signal SIGTERM
+EOF
+  set +m
+fi
 
 if ((failures > 0)); then
   echo "$failures case(s) failed"

@@ -1,12 +1,15 @@
 // te-tool's command line, run in-process on files in a fresh temporary folder.
+#include <cstddef>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "pe_builder.h"
+#include "pe_format.h"
 #include "pe_to_te.h"
 #include "te_cli.h"
 
@@ -103,8 +106,55 @@ TEST_F(TeToolCli, UnwritableOutputIsReportedAndLeavesNoTemporary) {
   EXPECT_EQ(Run({"convert", Path("in.efi"), Path("missing/out.te")}), EXIT_TROUBLE);
   EXPECT_NE(Err.str().find("cannot create a temporary file"), std::string::npos) << Err.str();
   EXPECT_EQ(Run({"convert", Path("in.efi"), Folder}), EXIT_TROUBLE);
-  EXPECT_NE(Err.str().find(" over it: Is a directory"), std::string::npos) << Err.str();
+  EXPECT_NE(Err.str().find("cannot open for writing: Is a directory"), std::string::npos)
+      << Err.str();
   EXPECT_EQ(Listing(), std::vector<std::string>{"in.efi"});
+}
+
+// OUT as it names a file: a device is written in place, a link's target is replaced with its
+// mode kept, and the input itself is never written over.
+TEST_F(TeToolCli, ConvertWritesWhatOutNames) {
+  const std::vector<uint8_t> Te = [] {
+    std::vector<uint8_t> Bytes;
+    std::string Error;
+    EXPECT_TRUE(ConvertPeToTe(BuildValidPe().Bytes, &Bytes, &Error)) << Error;
+    return Bytes;
+  }();
+  Write("in.efi", BuildValidPe().Bytes);
+  Write("old.te", {1, 2, 3});
+  ASSERT_EQ(chmod(Path("old.te").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("old.te", Path("link.te").c_str()), 0);
+  ASSERT_EQ(link(Path("in.efi").c_str(), Path("alias.efi").c_str()), 0);
+  struct Case {
+    std::string Out;
+    int Status;
+    const char *Message; // in Err; empty for success
+  };
+  const Case Cases[] = {
+      {"/dev/full", EXIT_TROUBLE, "/dev/full: cannot write: No space left on device"},
+      {"/dev/null", EXIT_OK, ""},
+      {Path("link.te"), EXIT_OK, ""},
+      {Path("in.efi"), EXIT_TROUBLE, "in.efi: is the same file as the input "},
+      {Path("alias.efi"), EXIT_TROUBLE, "alias.efi: is the same file as the input "},
+      {Path("./in.efi"), EXIT_TROUBLE, "is the same file as the input "},
+  };
+  for (const Case &Each : Cases) {
+    SCOPED_TRACE(Each.Out);
+    EXPECT_EQ(Run({"convert", Path("in.efi"), Each.Out}), Each.Status);
+    EXPECT_NE(Err.str().find(Each.Message), std::string::npos) << Err.str();
+  }
+  struct stat Device {};
+  struct stat Link {};
+  struct stat Target {};
+  ASSERT_EQ(stat("/dev/full", &Device), 0);
+  EXPECT_TRUE(S_ISCHR(Device.st_mode));
+  ASSERT_EQ(lstat(Path("link.te").c_str(), &Link), 0);
+  EXPECT_TRUE(S_ISLNK(Link.st_mode));
+  ASSERT_EQ(stat(Path("old.te").c_str(), &Target), 0);
+  EXPECT_EQ(Target.st_mode & 07777, 0640u);
+  EXPECT_EQ(Read("old.te"), Te);
+  EXPECT_EQ(Read("in.efi"), BuildValidPe().Bytes);
+  EXPECT_EQ(Listing().size(), 4u); // no temporary left behind
 }
 
 TEST_F(TeToolCli, MissingOrDamagedImagesAreRefused) {
@@ -115,6 +165,17 @@ TEST_F(TeToolCli, MissingOrDamagedImagesAreRefused) {
   EXPECT_NE(Err.str().find("shorter than the 40-byte TE header"), std::string::npos) << Err.str();
   EXPECT_EQ(Run({"inspect", Path("bad.te")}), EXIT_FAULT);
   EXPECT_EQ(Out.str(), "");
+  std::vector<uint8_t> Driver;
+  std::string Error;
+  ASSERT_TRUE(ConvertPeToTe(BuildValidPe().Bytes, &Driver, &Error)) << Error;
+  Driver[offsetof(pe::EFI_TE_IMAGE_HEADER, Subsystem)] = 12;
+  Write("runtime.te", Driver);
+  EXPECT_EQ(Run({"inspect", Path("runtime.te")}), EXIT_FAULT);
+  EXPECT_NE(Out.str().find("Check\n  failed: subsystem 12"), std::string::npos) << Out.str();
+  ASSERT_EQ(mkfifo(Path("pipe.te").c_str(), 0600), 0);
+  EXPECT_EQ(Run({"check", Path("pipe.te")}), EXIT_TROUBLE);
+  EXPECT_NE(Err.str().find("pipe.te: is a FIFO, not a regular file"), std::string::npos)
+      << Err.str();
 }
 
 struct Usage {

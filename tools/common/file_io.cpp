@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,24 @@ std::string FolderOf(const std::string &Path) {
   return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
 }
 
-[[nodiscard]] bool WriteAll(int Descriptor, const std::vector<uint8_t> &Bytes) {
+// "a directory", "a FIFO", ... for a file that is not a regular one.
+std::string KindOf(mode_t Mode) {
+  if (S_ISDIR(Mode)) {
+    return "a directory";
+  }
+  if (S_ISFIFO(Mode)) {
+    return "a FIFO";
+  }
+  if (S_ISCHR(Mode)) {
+    return "a character device";
+  }
+  if (S_ISBLK(Mode)) {
+    return "a block device";
+  }
+  return S_ISSOCK(Mode) ? "a socket" : "a special file";
+}
+
+[[nodiscard]] bool WriteAll(int Descriptor, ByteView Bytes) {
   size_t Written = 0;
   while (Written < Bytes.size()) {
     const ssize_t Count = write(Descriptor, Bytes.data() + Written, Bytes.size() - Written);
@@ -45,6 +63,76 @@ std::string FolderOf(const std::string &Path) {
   return true;
 }
 
+// The file Path names once every symbolic link on the way is followed, whether it exists or not.
+[[nodiscard]] bool FollowLinks(const std::string &Path, std::string *Target, std::string *Error) {
+  constexpr int MAX_LINKS = 40; // as the kernel's ELOOP limit
+  std::string Name = Path;
+  for (int Links = 0; Links <= MAX_LINKS; ++Links) {
+    struct stat Status {};
+    if (lstat(Name.c_str(), &Status) != 0 || !S_ISLNK(Status.st_mode)) {
+      *Target = Name;
+      return true;
+    }
+    std::string Link(static_cast<size_t>(PATH_MAX), '\0');
+    const ssize_t Length = readlink(Name.c_str(), Link.data(), Link.size());
+    if (Length < 0) {
+      return Fail(Error, SystemError("cannot read the symbolic link " + Name));
+    }
+    Link.resize(static_cast<size_t>(Length));
+    if (Link[0] != '/') {
+      Link.insert(0, FolderOf(Name));
+    }
+    Name = Link;
+  }
+  return Fail(Error, "more than 40 symbolic links to follow");
+}
+
+// Devices, FIFOs and terminals are written as they are, not replaced.
+[[nodiscard]] bool WriteInPlace(const std::string &Path, ByteView Bytes, std::string *Error) {
+  const int Descriptor = open(Path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (Descriptor < 0) {
+    return Fail(Error, SystemError("cannot open for writing"));
+  }
+  const bool Written = WriteAll(Descriptor, Bytes);
+  const std::string Message = Written ? std::string() : SystemError("cannot write");
+  if (close(Descriptor) != 0 && Written) {
+    return Fail(Error, SystemError("cannot write"));
+  }
+  return Written || Fail(Error, Message);
+}
+
+// A new file in Path's folder, renamed over Path once whole. It takes Old's mode and owner when
+// Path existed, and mode 0644 otherwise.
+[[nodiscard]] bool WriteByRename(const std::string &Path, const struct stat *Old, ByteView Bytes,
+                                 std::string *Error) {
+  std::string Temporary = FolderOf(Path) + "." + Path.substr(FolderOf(Path).size()) + ".XXXXXX";
+  const int Descriptor = mkstemp(Temporary.data());
+  if (Descriptor < 0) {
+    return Fail(Error, SystemError("cannot create a temporary file in its folder"));
+  }
+  if (Old != nullptr) {
+    // Only root may give the file another owner; the mode is kept either way.
+    const int Owned = fchown(Descriptor, Old->st_uid, Old->st_gid);
+    (void)Owned;
+  }
+  bool Written = fchmod(Descriptor, Old != nullptr ? Old->st_mode & 07777 : 0644) == 0 &&
+                 WriteAll(Descriptor, Bytes);
+  std::string Message = Written ? std::string() : SystemError("cannot write " + Temporary);
+  if (close(Descriptor) != 0 && Written) {
+    Written = false;
+    Message = SystemError("cannot write " + Temporary);
+  }
+  if (Written && rename(Temporary.c_str(), Path.c_str()) != 0) {
+    Written = false;
+    Message = SystemError("cannot rename " + Temporary + " over it");
+  }
+  if (!Written) {
+    unlink(Temporary.c_str());
+    return Fail(Error, Message);
+  }
+  return true;
+}
+
 } // namespace
 
 std::string BaseName(const std::string &Path) {
@@ -52,9 +140,18 @@ std::string BaseName(const std::string &Path) {
 }
 
 bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::string *Error) {
-  const int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO is refused rather than waited on.
+  const int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (Descriptor < 0) {
     return Fail(Error, SystemError("cannot open"));
+  }
+  struct stat Status {};
+  if (fstat(Descriptor, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+    const std::string Reason = S_ISREG(Status.st_mode) || Status.st_mode == 0
+                                   ? SystemError("cannot read")
+                                   : "is " + KindOf(Status.st_mode) + ", not a regular file";
+    close(Descriptor);
+    return Fail(Error, Reason);
   }
   std::vector<uint8_t> Data;
   uint8_t Chunk[65536];
@@ -90,35 +187,30 @@ bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *
     }
     if (!Take(Line, &Reason)) {
       const size_t First = std::min(Line.find_first_not_of(" \t"), Line.size());
-      std::string Message = "line " + std::to_string(Number) + ": '";
-      Message += Line.substr(First, Line.find_last_not_of(" \t") + 1 - First) + "' ";
-      return Fail(Error, Message + Reason);
+      const std::string Trimmed = Line.substr(First, Line.find_last_not_of(" \t") + 1 - First);
+      return Fail(Error, "line " + std::to_string(Number) + ": '" +
+                             VisibleText(Trimmed, MAX_QUOTED_INPUT) + "' " + Reason);
     }
   }
   return true;
 }
 
-bool ReplaceFileBytes(const std::string &Path, const std::vector<uint8_t> &Bytes,
-                      std::string *Error) {
-  std::string Temporary = FolderOf(Path) + ".te-tool.XXXXXX";
-  const int Descriptor = mkstemp(&Temporary[0]);
-  if (Descriptor < 0) {
-    return Fail(Error, SystemError("cannot create a temporary file in its folder"));
+bool SameFile(const std::string &First, const std::string &Second) {
+  struct stat A {};
+  struct stat B {};
+  return stat(First.c_str(), &A) == 0 && stat(Second.c_str(), &B) == 0 && A.st_dev == B.st_dev &&
+         A.st_ino == B.st_ino;
+}
+
+bool ReplaceFileBytes(const std::string &Path, ByteView Bytes, std::string *Error) {
+  std::string Target;
+  if (!FollowLinks(Path, &Target, Error)) {
+    return false;
   }
-  // mkstemp creates the file 0600; an image is an ordinary readable file.
-  bool Written = fchmod(Descriptor, 0644) == 0 && WriteAll(Descriptor, Bytes);
-  std::string Message = Written ? std::string() : SystemError("cannot write " + Temporary);
-  if (close(Descriptor) != 0 && Written) {
-    Written = false;
-    Message = SystemError("cannot write " + Temporary);
+  struct stat Old {};
+  if (stat(Target.c_str(), &Old) != 0) {
+    return WriteByRename(Target, nullptr, Bytes, Error);
   }
-  if (Written && rename(Temporary.c_str(), Path.c_str()) != 0) {
-    Written = false;
-    Message = SystemError("cannot rename " + Temporary + " over it");
-  }
-  if (!Written) {
-    unlink(Temporary.c_str());
-    return Fail(Error, Message);
-  }
-  return true;
+  return S_ISREG(Old.st_mode) ? WriteByRename(Target, &Old, Bytes, Error)
+                              : WriteInPlace(Target, Bytes, Error);
 }

@@ -1,9 +1,11 @@
 // Pieces of the image tools' one-line messages: numbers in hexadecimal, counts, and refusals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 // "0x" then Value in lower-case hexadecimal, zero-padded to at least Digits digits:
 // Hex(0x14C, 4) is "0x014c", Hex(0x40A000, 8) "0x0040a000", Hex(0x20) "0x20".
@@ -25,4 +27,28 @@ inline std::string Counted(uint64_t Count, const char *Noun, const char *Plural 
     *Error = Reason;
   }
   return false;
+}
+
+// Bytes of input a message quotes; the rest is left out.
+constexpr size_t MAX_QUOTED_INPUT = 80;
+
+// Bytes as text that is safe on a terminal and in a one-line message: CR, LF and the backslash
+// as "\r", "\n" and "\\", other bytes outside printable ASCII as "\x1b". After Max bytes the
+// rest is left out and "..." stands for it.
+inline std::string VisibleText(std::string_view Bytes, size_t Max = SIZE_MAX) {
+  std::string Text;
+  for (size_t Index = 0; Index < Bytes.size(); ++Index) {
+    const auto Byte = static_cast<unsigned char>(Bytes[Index]);
+    if (Index == Max) {
+      return Text + "...";
+    }
+    if (Byte == '\r' || Byte == '\n' || Byte == '\\') {
+      Text += Byte == '\r' ? "\\r" : Byte == '\n' ? "\\n" : "\\\\";
+    } else if (Byte < 0x20 || Byte >= 0x7F) {
+      Text += "\\x" + Hex(Byte, 2).substr(2);
+    } else {
+      Text += static_cast<char>(Byte);
+    }
+  }
+  return Text;
 }

@@ -27,8 +27,8 @@ void Append(std::vector<PortAccess> &Script, const std::vector<Step> &Steps) {
 void AppendTransmit(std::vector<PortAccess> &Script, const std::string &Wire, uint32_t Busy) {
   uint32_t Ready = 0;
   for (const char Byte : Wire) {
-    for (uint32_t Poll = 0; Poll < Busy; ++Poll) {
-      Append(Script, {{'R', 0x245, MODEL_LSR_BUSY}});
+    if (Busy != 0) {
+      Script.push_back({false, 0x245, MODEL_LSR_BUSY, {}, Busy});
     }
     Append(Script,
            {{'R', 0x245, ModelLsrReady(Ready++)}, {'W', 0x240, static_cast<uint8_t>(Byte)}});

@@ -57,7 +57,6 @@ uint8_t PlatformModel::ReadLsr() {
 }
 
 uint8_t PlatformModel::Read(uint16_t Port) {
-  std::string Name = Namer.Name(false, Port, 0);
   uint8_t Value = 0xFF; // an undriven ISA bus reads all ones
   if (Port == SIO_PROBE_PORT) {
     Value = Options.Probe;
@@ -66,7 +65,7 @@ uint8_t PlatformModel::Read(uint16_t Port) {
   } else {
     Problems.push_back("reads unmodelled port " + Hex(Port, 4));
   }
-  Accesses.push_back({false, Port, Value, std::move(Name)});
+  AppendAccess(Accesses, {false, Port, Value, Namer.Name(false, Port, Value)});
   return Value;
 }
 
@@ -112,7 +111,8 @@ void PlatformModel::Write(uint16_t Port, uint8_t Value) {
 }
 
 std::string PlatformReport(const PlatformModel &Model) {
-  std::string Report = "port trace (" + std::to_string(Model.Trace().size()) + " accesses):\n";
+  std::string Report =
+      "port trace (" + Counted(AccessCount(Model.Trace()), "access", "es") + "):\n";
   for (const PortAccess &Access : Model.Trace()) {
     Report += "  " + DescribeAccess(Access) + "\n";
   }

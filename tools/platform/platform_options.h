@@ -1,6 +1,7 @@
 // The platform model's options as the run commands (te-run, oemcom-host-run) take them:
 //   --probe VALUE   what the probe port 0x259 reads, 0 to 0xFF
 //   --busy N        LSR polls reporting busy before each byte, 0 to MAX_BUSY_POLLS
+// The busy limit keeps a run quick and inside te-run's fixed instruction bound.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include "command_line.h"
 #include "platform_model.h"
 
-constexpr uint64_t MAX_BUSY_POLLS = UINT32_MAX;
+constexpr uint64_t MAX_BUSY_POLLS = 10000;
 
 // True for "--probe" and "--busy".
 bool IsPlatformOption(const std::string &Name);

@@ -1,7 +1,9 @@
 #include "port_names.h"
 
 #include <cstdint>
+#include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
@@ -88,28 +90,27 @@ void NameAccesses(std::vector<PortAccess> &Accesses) {
   }
 }
 
-std::string DescribeAccess(const PortAccess &Access) {
-  return std::string(Access.IsWrite ? "W " : "R ") + Hex(Access.Port, 4) +
-         (Access.IsWrite ? " <- " : " -> ") + Hex(Access.Value, 2) + "  " + Access.Name;
-}
-
-std::string VisibleText(const std::string &Bytes) {
-  std::string Text;
-  for (const char Byte : Bytes) {
-    const auto Unsigned = static_cast<unsigned char>(Byte);
-    if (Byte == '\r') {
-      Text += "\\r";
-    } else if (Byte == '\n') {
-      Text += "\\n";
-    } else if (Byte == '\\') {
-      Text += "\\\\";
-    } else if (Unsigned < 0x20 || Unsigned >= 0x7F) {
-      Text += "\\x" + Hex(Unsigned, 2).substr(2);
-    } else {
-      Text += Byte;
+void AppendAccess(std::vector<PortAccess> &Accesses, PortAccess Access) {
+  if (!Access.IsWrite && !Accesses.empty()) {
+    PortAccess &Last = Accesses.back();
+    if (!Last.IsWrite && Last.Port == Access.Port && Last.Value == Access.Value &&
+        Last.Count <= UINT32_MAX - Access.Count) {
+      Last.Count += Access.Count;
+      return;
     }
   }
-  return Text;
+  Accesses.push_back(std::move(Access));
+}
+
+uint64_t AccessCount(const std::vector<PortAccess> &Accesses) {
+  return std::accumulate(Accesses.begin(), Accesses.end(), uint64_t{0},
+                         [](uint64_t Sum, const PortAccess &Access) { return Sum + Access.Count; });
+}
+
+std::string DescribeAccess(const PortAccess &Access) {
+  return std::string(Access.IsWrite ? "W " : "R ") + Hex(Access.Port, 4) +
+         (Access.IsWrite ? " <- " : " -> ") + Hex(Access.Value, 2) + "  " + Access.Name +
+         (Access.Count > 1 ? " (" + std::to_string(Access.Count) + " times)" : "");
 }
 
 std::string UartSettingText(uint16_t Divisor, uint8_t Lcr) {

@@ -48,30 +48,55 @@ std::string StatusText(uint32_t Status) {
 
 ScriptMismatch CompareWithScript(const std::vector<PortAccess> &Trace,
                                  const std::vector<PortAccess> &Script, LsrValues Lsr) {
+  // Both lists are walked access by access, a run at a time: Taken counts what each cursor has
+  // used of its current entry's run.
+  struct Cursor {
+    const std::vector<PortAccess> &List;
+    size_t Entry = 0;
+    uint32_t Taken = 0;
+    bool AtEnd() const { return Entry == List.size(); }
+    PortAccess One() const {
+      return {List[Entry].IsWrite, List[Entry].Port, List[Entry].Value, List[Entry].Name};
+    }
+    uint32_t Left() const { return List[Entry].Count - Taken; }
+    void Skip(uint32_t Count) {
+      Taken += Count;
+      if (Taken == List[Entry].Count) {
+        ++Entry;
+        Taken = 0;
+      }
+    }
+  };
+  Cursor Got{Trace};
+  Cursor Want{Script};
+  uint64_t Done = 0; // accesses that matched
   ScriptMismatch Mismatch;
-  const size_t Common = std::min(Trace.size(), Script.size());
-  for (size_t Index = 0; Index < Common; ++Index) {
-    if (!SameAccess(Trace[Index], Script[Index], Lsr)) {
-      Mismatch.Step = Index + 1;
+  while (!Got.AtEnd() && !Want.AtEnd()) {
+    if (!SameAccess(Got.One(), Want.One(), Lsr)) {
+      Mismatch.Step = Done + 1;
       const std::string Step = "step " + std::to_string(Mismatch.Step);
-      Mismatch.Detail = Step + ": expected " + DescribeAccess(Script[Index]) + ", got " +
-                        DescribeAccess(Trace[Index]);
+      Mismatch.Detail =
+          Step + ": expected " + DescribeAccess(Want.One()) + ", got " + DescribeAccess(Got.One());
       Mismatch.Summary = Step + " differs from the script";
       return Mismatch;
     }
+    const uint32_t Both = std::min(Got.Left(), Want.Left());
+    Got.Skip(Both);
+    Want.Skip(Both);
+    Done += Both;
   }
-  if (Trace.size() < Script.size()) {
-    Mismatch.Step = Common + 1;
-    Mismatch.Summary = "trace ends after " + Counted(Common, "access", "es") + ", expected " +
-                       std::to_string(Script.size());
+  if (Got.AtEnd() && !Want.AtEnd()) {
+    Mismatch.Step = Done + 1;
+    Mismatch.Summary = "trace ends after " + Counted(Done, "access", "es") + ", expected " +
+                       std::to_string(AccessCount(Script));
     Mismatch.Detail = Mismatch.Summary + ": step " + std::to_string(Mismatch.Step) + " expected " +
-                      DescribeAccess(Script[Common]);
-  } else if (Trace.size() > Script.size()) {
-    Mismatch.Step = Common + 1;
-    Mismatch.Summary = Counted(Trace.size() - Common, "access", "es") + " beyond the script's " +
-                       std::to_string(Script.size());
+                      DescribeAccess(Want.One());
+  } else if (!Got.AtEnd() && Want.AtEnd()) {
+    Mismatch.Step = Done + 1;
+    Mismatch.Summary = Counted(AccessCount(Trace) - Done, "access", "es") +
+                       " beyond the script's " + std::to_string(Done);
     Mismatch.Detail = Mismatch.Summary + ": step " + std::to_string(Mismatch.Step) + " got " +
-                      DescribeAccess(Trace[Common]);
+                      DescribeAccess(Got.One());
   }
   return Mismatch;
 }
@@ -93,9 +118,9 @@ Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Scri
   if (Faults == 0 && Status != 0) { // after a fault EAX need not be a result
     Failures.push_back("result " + StatusText(Status) + ", expected EFI_SUCCESS");
   }
-  return Conclude(
-      Mismatch.Detail, Failures,
-      {std::to_string(Script.size()) + " port accesses match the script", Uart, "EFI_SUCCESS"});
+  return Conclude(Mismatch.Detail, Failures,
+                  {std::to_string(AccessCount(Script)) + " port accesses match the script", Uart,
+                   "EFI_SUCCESS"});
 }
 
 Verdict JudgeUnscripted(const PlatformModel &Model, size_t Faults, uint32_t Status) {
@@ -104,7 +129,7 @@ Verdict JudgeUnscripted(const PlatformModel &Model, size_t Faults, uint32_t Stat
     Failures.push_back(Counted(Faults, "fault"));
   }
   return Conclude({}, Failures,
-                  {"no rule broken in " + Counted(Model.Trace().size(), "port access", "es") +
+                  {"no rule broken in " + Counted(AccessCount(Model.Trace()), "port access", "es") +
                        " (not held to the script)",
                    "UART " + UartSettingText(Model.Divisor(), Model.Lcr()),
                    "result " + StatusText(Status)});
@@ -117,5 +142,5 @@ Verdict JudgeTrace(const std::vector<PortAccess> &Trace, const std::vector<PortA
     Failures.push_back(Mismatch.Summary);
   }
   return Conclude(Mismatch.Detail, Failures,
-                  {std::to_string(Script.size()) + " port accesses match the script"});
+                  {std::to_string(AccessCount(Script)) + " port accesses match the script"});
 }

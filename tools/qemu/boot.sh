@@ -9,16 +9,20 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/outputs.sh"
+source "$here/../cli.sh"
 root=$(cd "$here/../.." && pwd)
 
 readonly FIRMWARE_DIR=/usr/share/OVMF
 
 usage() {
   cat <<EOF
-Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH]
-               [--firmware secboot|plain] [--timeout SECONDS] [--keep] [--help]
-  --probe 0xNN       value port 0x259 reads (default 0xff, as with no device there)
-  --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te)
+Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
+               [--te-tool PATH] [--firmware secboot|plain] [--timeout SECONDS] [--keep]
+               [--help]
+  --probe VALUE      value port 0x259 reads, 0 to 0xff as te-run takes it (default 0xff, as
+                     with no device there)
+  --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
+                     must pass te-tool check first
   --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
                      build/image/bootia32.efi)
   --te-run PATH      te-run, which holds the port window to its script (default
@@ -27,9 +31,10 @@ Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH]
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
-Default paths are in the build tree of this source tree. The verdict is one line, "PASS: ..."
-or "FAIL: ...". Exits 0 when every check passes, 1 when one fails, 2 on bad usage or a missing
-file.
+Default paths are in the build tree of this source tree; the work folder is made in \$TMPDIR
+(default /tmp). The verdict is one line, "PASS: ..." or "FAIL: ...". Exits 0 when every check
+passes, 1 when one fails (or the image breaks a rule), 2 on bad usage or a missing file, and
+130, 143 or 129 when stopped by SIGINT, SIGTERM or SIGHUP, after stopping QEMU.
 EOF
 }
 
@@ -42,38 +47,56 @@ probe=0xff
 image=$root/build/image/oemcom.te
 loader=$root/build/image/bootia32.efi
 te_run=$root/build/tools/runner/te-run
+te_tool=$root/build/tools/te/te-tool
 firmware=secboot
 timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --firmware | --timeout)
+  --probe | --image | --loader | --te-run | --te-tool | --firmware | --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --probe) probe=$2 && shift 2 ;;
   --image) image=$2 && shift 2 ;;
   --loader) loader=$2 && shift 2 ;;
   --te-run) te_run=$2 && shift 2 ;;
+  --te-tool) te_tool=$2 && shift 2 ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
-  --help) usage && exit 0 ;;
+  --help)
+    usage
+    exit 0
+    ;;
   *) die "unknown argument '$1' (see --help)" ;;
   esac
 done
-[[ $probe =~ ^0[xX][0-9a-fA-F]{1,2}$ ]] || die "--probe wants a byte as 0xNN, not '$probe'"
+probe_value=$(number_value "$probe" 255) || die "--probe needs a number up to 255, not '$probe'"
 [[ $timeout =~ ^[1-9][0-9]{0,3}$ ]] || die "--timeout wants 1 to 9999 seconds, not '$timeout'"
 case $firmware in
 secboot) code_fd=$FIRMWARE_DIR/OVMF32_CODE_4M.secboot.fd ;;
 plain) code_fd=$FIRMWARE_DIR/OVMF32_CODE_4M.fd ;;
 *) die "--firmware wants secboot or plain, not '$firmware'" ;;
 esac
-[[ -f $image && -r $image ]] || die "image not found: $image (build the 'image' target first)"
-[[ -f $loader && -r $loader ]] ||
-  die "loader not found: $loader (build the 'boot_loader' target first)"
-[[ -f $te_run && -x $te_run ]] ||
-  die "te-run not found: $te_run (build the 'te-run' target first, or pass --te-run PATH)"
-probe=$(printf '0x%02x' "$((probe))")
+# require_file WHAT PATH HINT [-x]: PATH names a readable regular file (executable with -x).
+require_file() {
+  [[ -e $2 ]] || die "$1 not found: $2 ($3)"
+  [[ -f $2 ]] || die "$1 is not a regular file: $2"
+  if [[ ${4:-} == -x ]]; then
+    [[ -x $2 ]] || die "$1 is not executable: $2"
+  else
+    [[ -r $2 ]] || die "$1 is not readable: $2"
+  fi
+}
+require_file image "$image" "build the 'image' target first"
+require_file loader "$loader" "build the 'boot_loader' target first"
+require_file te-run "$te_run" "build the 'te-run' target first, or pass --te-run PATH" -x
+require_file te-tool "$te_tool" "build the 'te-tool' target first, or pass --te-tool PATH" -x
+probe=$(printf '0x%02x' "$probe_value")
+if ! refusal=$("$te_tool" check "$image" 2>&1); then
+  echo "FAIL: the image is refused: $(head -n 1 <<<"$refusal")"
+  exit 1
+fi
 
 "$here/../deps.sh" qemu-system-x86 ovmf-ia32
 vars_fd=$FIRMWARE_DIR/OVMF32_VARS_4M.fd
@@ -82,10 +105,26 @@ for file in "$code_fd" "$vars_fd"; do
     die "firmware file missing: $file (Debian 12's ovmf-ia32 has only the secboot build)"
 done
 
-work=$(mktemp -d /tmp/oemcom-qemu.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/oemcom-qemu.XXXXXX")
 filter=
-cleanup() {
+runner=
+# QEMU runs under timeout, which leads a process group of its own: stopping that group stops
+# both. The trace filter is a plain child.
+stop_children() {
+  [[ -z $runner ]] || kill -TERM -- "-$runner" "$runner" 2>/dev/null || true
   [[ -z $filter ]] || kill "$filter" 2>/dev/null || true
+  local tries
+  for ((tries = 0; tries < 10; tries++)); do # up to 1 s for QEMU to end on SIGTERM
+    { [[ -n $runner ]] && kill -0 -- "-$runner" 2>/dev/null; } || break
+    sleep 0.1
+  done
+  [[ -z $runner ]] || kill -KILL -- "-$runner" "$runner" 2>/dev/null || true
+  wait 2>/dev/null || true
+  runner=''
+  filter=
+}
+cleanup() {
+  stop_children
   if ((keep)); then
     echo "work folder kept: $work"
   else
@@ -93,6 +132,12 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+# A signal stops QEMU and the filter at once; the exit status is 128 plus the signal's number.
+for signal in INT TERM HUP; do
+  # shellcheck disable=SC2064 # the signal is fixed when the trap is set
+  trap "stop_children; echo 'boot.sh: stopped by SIG$signal' >&2; exit \$((128 + \$(kill -l $signal)))" \
+    "$signal"
+done
 
 # The drive's files: the loader where the firmware looks for a removable medium's boot program,
 # the image where the loader looks for it.
@@ -135,9 +180,15 @@ monitor=""
 for port in $MARKER_PORTS; do
   monitor+="i /b $port"$'\n'
 done
+# In the background, so that a signal reaches this script's trap while QEMU runs: bash runs traps
+# during wait, not during a foreground command. timeout's --verbose line tells its own signals
+# from any other.
 status=0
-timeout --kill-after=5 "$timeout" "${qemu[@]}" <<<"${monitor}cont" >"$work/monitor.log" \
-  2>"$work/qemu.err" || status=$?
+timeout --verbose --kill-after=5 "$timeout" "${qemu[@]}" <<<"${monitor}cont" \
+  >"$work/monitor.log" 2>"$work/qemu.err" &
+runner=$!
+wait "$runner" || status=$?
+runner=
 # A QEMU that stopped before opening the FIFO leaves the filter waiting for a writer: opening
 # the FIFO for reading and writing never blocks, and closing it gives the filter its end.
 exec {release}<>"$work/trace.fifo"
@@ -145,8 +196,15 @@ exec {release}>&-
 wait "$filter" || die "the trace filter failed (exit $?)"
 filter=
 
-if ((status == 124 || status == 137)); then
+# QEMU ends on SIGINT, SIGTERM or SIGHUP with status 0 and says so; other signals show in the
+# status.
+signal=$(sed -n 's/.*terminating on signal \([0-9]*\).*/\1/p' "$work/qemu.err" | head -n 1)
+((status <= 128)) || signal=$((status - 128))
+if ((status != 0)) && grep -q '^timeout: sending signal' "$work/qemu.err"; then
   echo "FAIL: QEMU did not power off within $timeout s"
+  exit 1
+elif [[ -n $signal ]]; then
+  echo "FAIL: QEMU ended on signal SIG$(kill -l "$signal")"
   exit 1
 elif ((status != 0)); then
   echo "FAIL: QEMU failed (exit $status): $(head -n 1 "$work/qemu.err")"

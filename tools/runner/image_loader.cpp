@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "image_rules.h"
 #include "messages.h"
 #include "pe_format.h"
 #include "run_layout.h"
@@ -17,12 +16,6 @@ namespace {
 // Checks the header fields the layout depends on and sets Image->Span.
 [[nodiscard]] bool CheckShape(uint32_t Base, LoadedImage *Image, std::string *Error) {
   const TeImage &Te = Image->Te;
-  if (!CheckIa32Machine(Te.Machine, Error)) {
-    return false;
-  }
-  if (Te.ImageBase > UINT32_MAX) {
-    return Fail(Error, "ImageBase does not fit in 32 bits");
-  }
   const uint64_t Span =
       std::max<uint64_t>(Te.SizeOfImage, uint64_t{Te.Displacement()} + Te.Bytes.size());
   if (Span > MAX_IMAGE_SPAN) {
@@ -33,25 +26,18 @@ namespace {
     return Fail(Error, "image of " + std::to_string(Span) + " bytes does not fit below 4 GiB at " +
                            Hex(Base, 8));
   }
-  if (Te.AddressOfEntryPoint >= Span) {
-    return Fail(Error,
-                "entry point RVA " + Hex(Te.AddressOfEntryPoint, 8) + " lies outside the image");
-  }
   Image->Span = static_cast<uint32_t>(Span);
   return true;
 }
 
 // Copies the file to its place in the pages, then zeroes each section's memory past its file
-// data, after checking it sits at its RVA.
+// data.
 [[nodiscard]] bool PlaceSections(LoadedImage *Image, std::string *Error) {
   const TeImage &Te = Image->Te;
   Image->Pages.assign(PageCeil(uint64_t{Image->Base} + Image->Span) - Image->PagesLow, 0);
   uint8_t *const Rva0 = Image->Pages.data() + (Image->Base - Image->PagesLow);
   std::copy(Te.Bytes.begin(), Te.Bytes.end(), Rva0 + Te.Displacement());
   for (const TeSection &Section : Te.Sections) {
-    if (!CheckSitsAtItsRva(Section, Error)) {
-      return false;
-    }
     if (!Fits(Image->Span, Section.VirtualAddress, Section.VirtualSize)) {
       return Fail(Error, "section " + Section.Name + " ends past the image");
     }
@@ -66,9 +52,6 @@ namespace {
   const uint32_t Delta = Image->Base - Image->PreferredBase; // modulo 2^32
   const uint64_t At = Image->Base - Image->PagesLow;
   for (const TeRelocation &Entry : Image->Te.Relocations) {
-    if (!CheckIa32Relocation(Entry, Error)) {
-      return false;
-    }
     if (Entry.Type == pe::IMAGE_REL_BASED_ABSOLUTE) {
       continue;
     }
@@ -86,11 +69,9 @@ namespace {
 
 } // namespace
 
-bool LoadTeImage(ByteView File, uint32_t Base, LoadedImage *Image, std::string *Error) {
+bool LoadTeImage(const TeImage &Te, uint32_t Base, LoadedImage *Image, std::string *Error) {
   *Image = LoadedImage{};
-  if (!ParseTeImage(File, &Image->Te, Error)) {
-    return false;
-  }
+  Image->Te = Te;
   Image->Base = Base;
   Image->PagesLow = PageFloor(Base);
   if (!CheckShape(Base, Image, Error)) {

@@ -24,9 +24,10 @@ struct LoadedImage {
   uint32_t Entry() const { return Base + Te.AddressOfEntryPoint; }
 };
 
-// Parses File and lays it out at Base. The TE header goes to Base + Displacement(), so every
-// section lands at Base + its RVA; this needs each section's file offset to equal its RVA.
-// Image->Te views File, which must outlive it. On failure returns false and sets Error to a
-// one-line reason.
-[[nodiscard]] bool LoadTeImage(ByteView File, uint32_t Base, LoadedImage *Image,
+// Lays out Te, which CheckTeImage accepted, at Base. The TE header goes to Base +
+// Displacement(), so every section lands at Base + its RVA, as the check's rule that each
+// section's file offset equals its RVA allows. On failure (an image too large for the runner,
+// or one that does not fit below 4 GiB at Base) returns false and sets Error to a one-line
+// reason.
+[[nodiscard]] bool LoadTeImage(const TeImage &Te, uint32_t Base, LoadedImage *Image,
                                std::string *Error);

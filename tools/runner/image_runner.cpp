@@ -9,18 +9,20 @@
 #include "platform_model.h"
 #include "run_layout.h"
 #include "run_result.h"
-
-uint64_t DefaultInstructionBound(uint32_t BusyPollsPerByte) {
-  constexpr uint64_t INSTRUCTIONS_PER_POLL = 16;
-  constexpr uint64_t BYTES = 4096;
-  return BASE_INSTRUCTION_BOUND + uint64_t{BusyPollsPerByte} * INSTRUCTIONS_PER_POLL * BYTES;
-}
+#include "te_check.h"
+#include "te_image.h"
 
 RunResult RunImage(ByteView Te, const RunOptions &Options, PlatformModel &Model) {
   RunResult Result;
+  TeImage Checked;
   LoadedImage Image;
   std::string Error;
-  if (!LoadTeImage(Te, Options.Base, &Image, &Error) ||
+  if (!ParseAndCheckTeImage(Te, &Checked, &Error)) {
+    Result.Status = RunStatus::Refused;
+    Result.LoadError = Error;
+    return Result;
+  }
+  if (!LoadTeImage(Checked, Options.Base, &Image, &Error) ||
       !PlanLayout(Image.Base, Image.Span, Options.StackSize, &Result.Layout, &Error)) {
     Result.LoadError = Error;
     return Result;

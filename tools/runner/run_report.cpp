@@ -9,7 +9,7 @@
 #include "script_check.h"
 
 std::string RunReport(const RunResult &Result, const PlatformModel &Model) {
-  if (Result.Status == RunStatus::NotLoaded) {
+  if (Result.Status == RunStatus::NotLoaded || Result.Status == RunStatus::Refused) {
     return "cannot load the image: " + Result.LoadError + "\n";
   }
   const RunLayout &Layout = Result.Layout;

@@ -12,12 +12,14 @@
 enum class RunStatus : uint8_t {
   Clean,     // returned with no fault
   Faulted,   // ran, and broke a rule
-  NotLoaded, // the image could not be loaded, or the emulator set up; LoadError says why
+  Refused,   // the image breaks one of the module's image rules; LoadError says which
+  NotLoaded, // the image could not be placed at the base, or the emulator set up; LoadError says
+             // why
 };
 
 struct RunResult {
   RunStatus Status = RunStatus::NotLoaded;
-  std::string LoadError; // one line, when NotLoaded
+  std::string LoadError; // one line, when Refused or NotLoaded
   // One line each, to follow "the image ": "writes unmodelled port 0x0242 (EIP 0x0081021a)".
   std::vector<std::string> Faults;
   uint32_t Eax = 0;                            // the entry's result, when it returned

@@ -22,8 +22,9 @@ const char TE_RUN_USAGE[] =
     "options:\n"
     "  --base ADDR             address of RVA 0 (default 0x00810000)\n"
     "  --probe VALUE           what port 0x259 reads (default 0xff)\n"
-    "  --busy N                LSR polls reporting busy before each byte (default 0)\n"
-    "  --max-instructions N    bound on the call (default 1000000, plus 65536 per busy poll)\n"
+    "  --busy N                LSR polls reporting busy before each byte, at most 10000\n"
+    "                          (default 0); a run of them is one trace line with its count\n"
+    "  --max-instructions N    bound on the call (default 1000000, whatever --busy is)\n"
     "  --stack BYTES           stack size, a multiple of 4096 (default 65536)\n"
     "  --no-script             run any image: only the memory, register and port rules apply\n"
     "  --map FILE              after the run, the instructions executed in each function of\n"
@@ -31,7 +32,8 @@ const char TE_RUN_USAGE[] =
     "  --check-trace FILE      hold the port accesses in FILE to the script instead of running\n"
     "                          an image; LSR read values are not compared\n"
     "  --print-script          print the script, one access a line, in the FILE format:\n"
-    "                          R|W 0xPORT 0xVALUE, e.g. 'W 0x0243 0x87' (a line starting\n"
+    "                          R|W 0xPORT 0xVALUE [xCOUNT], e.g. 'W 0x0243 0x87' or\n"
+    "                          'R 0x0245 0xdf x3' for 3 reads in a row (a line starting\n"
     "                          with '#' is a comment)\n"
     "  --help                  print this text\n"
     "exit status: 0 the run or trace matches the script (with --no-script: no rule broken),\n"
@@ -41,7 +43,6 @@ namespace {
 
 struct Parsing {
   TeRunArguments *Args;
-  bool MaxGiven = false;
   std::string RunOnly; // the first option given that only a run of an image uses
 };
 
@@ -97,7 +98,6 @@ bool HasValue(const std::string &Name) {
     Args.Run.Base = static_cast<uint32_t>(Value);
   } else if (Name == "--max-instructions") {
     Args.Run.MaxInstructions = Value;
-    State->MaxGiven = true;
   } else if (Name == "--stack") {
     Args.Run.StackSize = static_cast<uint32_t>(Value);
   } else {
@@ -140,7 +140,7 @@ bool ParseTeRunArguments(const std::vector<std::string> &Arguments, TeRunArgumen
   if (!SplitCommandLine(Arguments, HasValue, &Words, Error)) {
     return false;
   }
-  Parsing State{Args, false, {}};
+  Parsing State{Args, {}};
   for (const CommandWord &Word : Words) {
     if (Word.Name == "--help") {
       Args->Help = true;
@@ -155,11 +155,5 @@ bool ParseTeRunArguments(const std::vector<std::string> &Arguments, TeRunArgumen
       return false;
     }
   }
-  if (!CheckMode(State, Error)) {
-    return false;
-  }
-  if (!State.MaxGiven) {
-    Args->Run.MaxInstructions = DefaultInstructionBound(Args->Platform.BusyPollsPerByte);
-  }
-  return true;
+  return CheckMode(State, Error);
 }

@@ -27,9 +27,9 @@ int Trouble(std::ostream &Err, const std::string &Error) {
   return EXIT_TROUBLE;
 }
 
-std::string ScriptHeader(const PlatformOptions &Platform, size_t Accesses) {
+std::string ScriptHeader(const PlatformOptions &Platform, uint64_t Accesses) {
   return "script: probe " + Hex(Platform.Probe, 2) + ", busy " +
-         std::to_string(Platform.BusyPollsPerByte) + ", " + std::to_string(Accesses) + " accesses";
+         std::to_string(Platform.BusyPollsPerByte) + ", " + Counted(Accesses, "access", "es");
 }
 
 int PrintScript(const TeRunArguments &Args, std::ostream &Out) {
@@ -50,11 +50,11 @@ int CheckTrace(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err)
   const std::vector<PortAccess> Script =
       EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte);
   std::string Report =
-      "trace " + Args.TracePath + " (" + std::to_string(Trace.size()) + " accesses):\n";
+      "trace " + Args.TracePath + " (" + Counted(AccessCount(Trace), "access", "es") + "):\n";
   for (const PortAccess &Access : Trace) {
     Report += "  " + DescribeAccess(Access) + "\n";
   }
-  Report += ScriptHeader(Args.Platform, Script.size()) + "; LSR read values not compared\n";
+  Report += ScriptHeader(Args.Platform, AccessCount(Script)) + "; LSR read values not compared\n";
   const Verdict Judged = JudgeTrace(Trace, Script);
   Out << Report << Judged.Lines;
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
@@ -72,6 +72,10 @@ int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
   }
   PlatformModel Model(Args.Platform);
   const RunResult Result = RunImage(Image, Args.Run, Model);
+  if (Result.Status == RunStatus::Refused) {
+    Err << "te-run: " << Args.ImagePath << ": " << Result.LoadError << "\n";
+    return EXIT_FAULT;
+  }
   if (Result.Status == RunStatus::NotLoaded) {
     return Trouble(Err, Args.ImagePath + ": " + Result.LoadError);
   }

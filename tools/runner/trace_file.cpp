@@ -21,9 +21,9 @@ namespace {
 
 [[nodiscard]] bool ParseAccess(const std::string &Line, PortAccess *Access) {
   std::istringstream Words(Line);
-  std::string Direction, Port, Value, Extra;
-  uint64_t PortNumber = 0, Byte = 0;
-  if (!(Words >> Direction >> Port >> Value) || (Words >> Extra) || Direction.size() != 1 ||
+  std::string Direction, Port, Value, Run, Extra;
+  uint64_t PortNumber = 0, Byte = 0, Count = 1;
+  if (!(Words >> Direction >> Port >> Value) || Direction.size() != 1 ||
       !ParseHex(Port, 4, &PortNumber) || !ParseHex(Value, 2, &Byte)) {
     return false;
   }
@@ -31,7 +31,18 @@ namespace {
   if (Kind != 'R' && Kind != 'W') {
     return false;
   }
-  *Access = {Kind == 'W', static_cast<uint16_t>(PortNumber), static_cast<uint8_t>(Byte), {}};
+  // A run of reads: "x" and a decimal count.
+  if ((Words >> Run) &&
+      (Kind != 'R' || Run.size() < 2 || Run[0] != 'x' ||
+       Run.find_first_not_of("0123456789", 1) != std::string::npos || Run[1] == '0' ||
+       !ParseNumber(Run.substr(1), UINT32_MAX, &Count) || (Words >> Extra))) {
+    return false;
+  }
+  *Access = {Kind == 'W',
+             static_cast<uint16_t>(PortNumber),
+             static_cast<uint8_t>(Byte),
+             {},
+             static_cast<uint32_t>(Count)};
   return true;
 }
 
@@ -45,9 +56,9 @@ bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses, s
       return true;
     }
     if (!ParseAccess(Line, &Access)) {
-      return Fail(Reason, "is not an access (R|W 0xPORT 0xVALUE, e.g. W 0x0243 0x87)");
+      return Fail(Reason, "is not an access (R|W 0xPORT 0xVALUE [xCOUNT], e.g. W 0x0243 0x87)");
     }
-    Accesses->push_back(Access);
+    AppendAccess(*Accesses, Access);
     return true;
   };
   return ReadTextLines(Path, Take, Error);
@@ -55,5 +66,5 @@ bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses, s
 
 std::string TraceLine(const PortAccess &Access) {
   return std::string(Access.IsWrite ? "W " : "R ") + Hex(Access.Port, 4) + " " +
-         Hex(Access.Value, 2);
+         Hex(Access.Value, 2) + (Access.Count > 1 ? " x" + std::to_string(Access.Count) : "");
 }

@@ -2,8 +2,10 @@
 // writes it with --print-script:
 //   R 0x0259 0x00
 //   W 0x0243 0x87
+//   R 0x0245 0xdf x3
 // Direction R or W, the port as 0x and 1 to 4 hex digits, the value as 0x and 1 or 2 hex
-// digits, any case, separated by blanks. Blank lines and lines starting with '#' are skipped.
+// digits, any case, separated by blanks; a read may end in "x" and a decimal count, for that
+// many of it in a row. Blank lines and lines starting with '#' are skipped.
 #pragma once
 
 #include <string>
@@ -11,8 +13,9 @@
 
 #include "port_names.h"
 
-// Reads the trace file at Path into Accesses (unnamed). On failure returns false and sets Error to
-// "cannot open: ..." or, for a malformed line, "line N: ...".
+// Reads the trace file at Path into Accesses (unnamed), identical reads in a row as one run. On
+// failure returns false and sets Error to "cannot open: ..." or, for a malformed line, "line N:
+// ...".
 [[nodiscard]] bool ReadTraceFile(const std::string &Path, std::vector<PortAccess> *Accesses,
                                  std::string *Error);
 

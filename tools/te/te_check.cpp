@@ -25,6 +25,9 @@ std::string Flags(const TeSection &Section) {
   if (!CheckIa32Machine(Image.Machine, Error)) {
     return false;
   }
+  if (Image.ImageBase > UINT32_MAX) {
+    return Fail(Error, "ImageBase " + Hex(Image.ImageBase) + " does not fit in 32 bits");
+  }
   if (Image.Subsystem != IMAGE_SUBSYSTEM_EFI_BOOT_SERVICE_DRIVER) {
     return Fail(Error, "subsystem " + std::to_string(Image.Subsystem) + " (" +
                            SubsystemName(Image.Subsystem) +

@@ -19,10 +19,14 @@ constexpr char USAGE[] =
     "Usage:\n"
     "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image; OUT is\n"
     "                                  replaced only when the conversion succeeds\n"
-    "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes\n"
+    "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes,\n"
+    "                                  and the check's verdict\n"
     "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
     "  te-tool --help                  print this text\n"
-    "Exit status: 0 success, 1 refused image, 2 bad command line or file I/O error.\n";
+    "OUT may be a device or FIFO (written in place) or a symbolic link (its target is replaced);\n"
+    "it may not be IN itself.\n"
+    "Exit status: 0 success, 1 refused image (or, for inspect, an image the check refuses),\n"
+    "2 bad command line or file I/O error.\n";
 
 // "te-tool: COMMAND: PATH: REASON" on Err; returns Status.
 int Refuse(std::ostream &Err, const std::string &Command, const std::string &Path,
@@ -36,6 +40,9 @@ int Convert(const std::string &Input, const std::string &Output, std::ostream &O
   std::vector<uint8_t> Pe;
   std::vector<uint8_t> Te;
   std::string Error;
+  if (SameFile(Input, Output)) {
+    return Refuse(Err, "convert", Output, "is the same file as the input " + Input, EXIT_TROUBLE);
+  }
   if (!ReadFileBytes(Input, &Pe, &Error)) {
     return Refuse(Err, "convert", Input, Error, EXIT_TROUBLE);
   }
@@ -63,13 +70,13 @@ int InspectOrCheck(const std::string &Command, const std::string &Path, std::ost
   if (Inspect ? !ParseTeImage(File, &Image, &Error) : !ParseAndCheckTeImage(File, &Image, &Error)) {
     return Refuse(Err, Command, Path, Error, EXIT_FAULT);
   }
-  if (Inspect) {
-    Out << DescribeTeImage(Image) << "Check\n  "
-        << (CheckTeImage(Image, &Error) ? "passed" : "failed: " + Error) << "\n";
-  } else {
+  if (!Inspect) {
     Out << BaseName(Path) << ": " << File.size() << " bytes, TE image checks passed\n";
+    return EXIT_OK;
   }
-  return EXIT_OK;
+  const bool Passed = CheckTeImage(Image, &Error);
+  Out << DescribeTeImage(Image) << "Check\n  " << (Passed ? "passed" : "failed: " + Error) << "\n";
+  return Passed ? EXIT_OK : EXIT_FAULT;
 }
 
 } // namespace
