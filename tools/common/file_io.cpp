@@ -2,21 +2,23 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sstream>
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
 #include "messages.h"
+#include "struct_io.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ std::string KindOf(mode_t Mode) {
   return true;
 }
 
-// The file Path names once every symbolic link on the way is followed, whether it exists or not.
+// The file Path names once the symbolic links it is are followed, whether it exists or not.
 [[nodiscard]] bool FollowLinks(const std::string &Path, std::string *Target, std::string *Error) {
   constexpr int MAX_LINKS = 40; // as the kernel's ELOOP limit
   std::string Name = Path;
@@ -73,12 +75,11 @@ std::string KindOf(mode_t Mode) {
       *Target = Name;
       return true;
     }
-    std::string Link(static_cast<size_t>(PATH_MAX), '\0');
-    const ssize_t Length = readlink(Name.c_str(), Link.data(), Link.size());
-    if (Length < 0) {
-      return Fail(Error, SystemError("cannot read the symbolic link " + Name));
+    std::error_code Failure;
+    std::string Link = std::filesystem::read_symlink(Name, Failure).string();
+    if (Failure || Link.empty()) {
+      return Fail(Error, "cannot read the symbolic link " + Name + ": " + Failure.message());
     }
-    Link.resize(static_cast<size_t>(Length));
     if (Link[0] != '/') {
       Link.insert(0, FolderOf(Name));
     }

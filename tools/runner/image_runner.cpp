@@ -1,6 +1,5 @@
 #include "image_runner.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "platform_model.h"
 #include "run_layout.h"
 #include "run_result.h"
+#include "struct_io.h"
 #include "te_check.h"
 #include "te_image.h"
 

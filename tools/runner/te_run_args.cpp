@@ -1,7 +1,6 @@
 #include "te_run_args.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string>

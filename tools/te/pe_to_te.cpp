@@ -12,7 +12,6 @@
 #include "struct_io.h"
 #include "te_check.h"
 #include "te_image.h"
-#include "te_names.h"
 
 using namespace pe;
 

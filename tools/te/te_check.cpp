@@ -8,6 +8,7 @@
 #include "image_rules.h"
 #include "messages.h"
 #include "pe_format.h"
+#include "struct_io.h"
 #include "te_image.h"
 #include "te_names.h"
 
