@@ -122,7 +122,9 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {Corrupt, 2, "not a valid TE image: bad TE signature 0x4d4d"},
       {"--base 0xffffff00 " + Clean, 2, "does not fit below 4 GiB"},
       {"--no-script " + Clean, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
-      {Clean, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
+      {Clean, 1,
+       "verdict: FAIL: board reference: trace ends after 0 accesses, expected 43; UART no divisor "
+       "5N1"},
       {"--busy=1 " + Unpolled, 1,
        "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
        "instructions: 3\npeak stack: 4 bytes\n"
@@ -139,15 +141,20 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "serial line (19 bytes): \"\\r\\nOEM_Init_COM OK\\r\\n\""},
       {"--probe 0xff --base 0x7ff00000 " + Built, 0, "run: clean\n"},
       {"--probe 0xff " + Built, 0,
-       "verdict: PASS: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 43 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
       {"--probe 0x00 " + Built, 0,
-       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
       {"--probe 0xfe " + Built, 0,
-       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {"--probe 0xfe --busy 3 " + PlayerOk.Quoted(), 0, "verdict: PASS: 124 port accesses"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
+      {"--probe 0xfe --busy 3 " + PlayerOk.Quoted(), 0,
+       "verdict: PASS: board reference: 124 port accesses"},
       {"--probe 0x00 " + Lcr8n1.Quoted(), 1,
        "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"
-       "verdict: FAIL: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
+       "verdict: FAIL: board reference: step 29 differs from the script; UART 115200 8N1, expected "
+       "115200 8N2\n"},
       {"--probe 0x00 " + DlmFirst.Quoted(), 1,
        "step 27: expected W 0x0240 <- 0x01  UART DLL, got W 0x0241 <- 0x00  UART DLM\n"},
       {"--probe 0x00 " + ExtraFcr.Quoted(), 1,
@@ -158,11 +165,11 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
        "  R 0x0245 -> 0x60  UART LSR\n  W 0x0240 <- 0x0d  UART THR \\r\n"},
       {"--probe 0x00 --check-trace " + TraceOk.Quoted(), 0,
-       "verdict: PASS: 67 port accesses match the script\n"},
+       "verdict: PASS: board reference: 67 port accesses match the script\n"},
       {"--probe 0x00 --busy 1 --check-trace " + TraceOk.Quoted(), 1,
        "step 31: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
       {"--probe 0x00 --check-trace " + Trace8n1.Quoted(), 1,
-       "verdict: FAIL: step 29 differs from the script\n"},
+       "verdict: FAIL: board reference: step 29 differs from the script\n"},
       {"--probe 0xfe --check-trace " + TraceOk.Quoted(), 1, "step 1: expected R 0x0259 -> 0xfe"},
       {"--check-trace " + TraceBad.Quoted(), 2, "line 2: 'W 0x243' is not an access"},
       {"--check-trace /nonexistent/trace.txt", 2, "te-run: /nonexistent/trace.txt: cannot open: "},

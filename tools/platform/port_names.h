@@ -34,6 +34,9 @@ std::string DescribeAccess(const PortAccess &Access);
 // The serial line with CR, LF and other control bytes made visible ("\r\n").
 std::string VisibleText(const std::string &Bytes);
 
+// The baud rate of a divisor (not 0) from the 1.8432 MHz clock, to the nearest whole baud.
+uint32_t UartBaud(uint16_t Divisor);
+
 // "115200 8N2": baud from the 1.8432 MHz clock, data bits, parity (N, O, E, M, S) and stop
 // bits, followed by " DLAB on" or " break" when those LCR bits are left set.
 std::string UartSettingText(uint16_t Divisor, uint8_t Lcr);
