@@ -95,7 +95,7 @@ add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
 # The boot loader, with the module's format engine for its status text. Default page-sized
 # section alignment: firmware that protects image memory by page accepts it.
 set(LOADER_SOURCES tools/qemu/loader/loader_main.cpp tools/qemu/loader/device_path.cpp
-  tools/qemu/loader/console_print.cpp)
+  tools/qemu/loader/console_print.cpp tools/qemu/loader/uart_release.cpp)
 ia32_objects(IA32_LOADER_OBJECTS ${LOADER_SOURCES} format/format_engine.cpp
   format/parse_width.cpp format/value_text.cpp format/status_name.cpp)
 ia32_image(bootia32 ENTRY LoaderMain SUBSYSTEM efi_application OBJECTS ${IA32_LOADER_OBJECTS})

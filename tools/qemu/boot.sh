@@ -2,34 +2,39 @@
 # Boots the module's image under 32-bit UEFI firmware (OVMF, empty variable store) in QEMU and
 # judges it by QEMU's own trace of every port access. The firmware's removable-media boot path
 # runs the project's loader, \EFI\BOOT\BOOTIA32.EFI, which loads and starts \oemcom.te from the
-# same FAT drive, prints both statuses on the firmware console and powers off. Checked: the
+# same FAT drive, prints both statuses on the firmware console and powers off. QEMU's 16550 and
+# probe device sit where the build's board puts them (its board/board.env). Checked: the
 # module's port window against te-run's script for the probe value, the line setting QEMU's
-# 16550 model decoded, the loader's statuses and the text on the 0x240 UART's serial line.
+# 16550 model decoded against the board's, the loader's statuses and the module's text on the
+# UART's serial line.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/outputs.sh"
+source "$here/board_values.sh"
 root=$(cd "$here/../.." && pwd)
 
 readonly FIRMWARE_DIR=/usr/share/OVMF
 
 usage() {
   cat <<EOF
-Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH]
+Usage: boot.sh [--probe 0xNN] [--image PATH] [--loader PATH] [--te-run PATH] [--board PATH]
                [--firmware secboot|plain] [--timeout SECONDS] [--keep] [--help]
-  --probe 0xNN       value port 0x259 reads (default 0xff, as with no device there)
+  --probe 0xNN       value the board's probe port reads (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te)
   --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
                      build/image/bootia32.efi)
   --te-run PATH      te-run, which holds the port window to its script (default
                      build/tools/runner/te-run)
+  --board PATH       the board the image, the loader and te-run are built for (default
+                     build/board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
-Default paths are in the build tree of this source tree. The verdict is one line, "PASS: ..."
-or "FAIL: ...". Exits 0 when every check passes, 1 when one fails, 2 on bad usage or a missing
-file.
+Default paths are in the build tree of this source tree; image, loader, te-run and board must
+come from one build. The verdict is one line, "PASS: ..." or "FAIL: ...". Exits 0 when every
+check passes, 1 when one fails, 2 on bad usage or a missing file.
 EOF
 }
 
@@ -42,18 +47,20 @@ probe=0xff
 image=$root/build/image/oemcom.te
 loader=$root/build/image/bootia32.efi
 te_run=$root/build/tools/runner/te-run
+board=$root/build/board/board.env
 firmware=secboot
 timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --firmware | --timeout)
+  --probe | --image | --loader | --te-run | --board | --firmware | --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --probe) probe=$2 && shift 2 ;;
   --image) image=$2 && shift 2 ;;
   --loader) loader=$2 && shift 2 ;;
   --te-run) te_run=$2 && shift 2 ;;
+  --board) board=$2 && shift 2 ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
@@ -73,7 +80,11 @@ esac
   die "loader not found: $loader (build the 'boot_loader' target first)"
 [[ -f $te_run && -x $te_run ]] ||
   die "te-run not found: $te_run (build the 'te-run' target first, or pass --te-run PATH)"
+read_board "$board" || die "$board_error"
 probe=$(printf '0x%02x' "$((probe))")
+markers=$(marker_ports "$board_probe_port" "$board_uart_base")
+# QEMU's 16550 decodes the baud rate as 115200 / divisor, rounded down.
+expected_setting="$((115200 / board_uart_divisor)) $board_uart_line"
 
 "$here/../deps.sh" qemu-system-x86 ovmf-ia32
 vars_fd=$FIRMWARE_DIR/OVMF32_VARS_4M.fd
@@ -106,14 +117,14 @@ cp "$vars_fd" "$work/vars.fd"
 # firmware and 15 MB with Debian 13's. QEMU blocks opening the FIFO until a reader has it open,
 # so the filter starts first.
 mkfifo "$work/trace.fifo"
-awk -v markers="$MARKER_PORTS" -f "$here/trace_filter.awk" <"$work/trace.fifo" \
-  >"$work/window.trace" &
+awk -v probe="$board_probe_port" -v uart="$board_uart_base" -f "$here/trace_filter.awk" \
+  <"$work/trace.fifo" >"$work/window.trace" &
 filter=$!
 
 machine=(-machine "q35,smm=on" -global "driver=cfi.pflash01,property=secure,value=on")
 [[ $firmware == secboot ]] || machine=(-machine q35)
-# Port 0x259 gets a device only to read the probe value; the Super I/O ports and the delay port
-# stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
+# The probe port gets a device only to read the probe value; the Super I/O ports and the delay
+# port stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
 # drive is a read-only virtio disk, so QEMU writes nothing for it. The firmware's console goes
 # to COM1 (0x3F8); -no-reboot turns a guest crash into a prompt exit. The CPU waits (-S) until
 # the monitor has read the marker ports.
@@ -122,9 +133,9 @@ qemu=(qemu-system-i386 "${machine[@]}"
   -drive "if=pflash,format=raw,unit=1,file=$work/vars.fd"
   -drive "if=virtio,format=raw,readonly=on,file=fat:$work/fat"
   -chardev "file,id=uart,path=$work/serial.bin"
-  -device "isa-serial,iobase=0x240,irq=4,chardev=uart"
+  -device "isa-serial,iobase=$board_uart_base,irq=$board_uart_irq,chardev=uart"
   -chardev "null,id=probe"
-  -device "isa-debugcon,iobase=0x259,readback=$probe,chardev=probe"
+  -device "isa-debugcon,iobase=$board_probe_port,readback=$probe,chardev=probe"
   -serial "file:$work/console.log"
   -trace memory_region_ops_read -trace memory_region_ops_write
   -trace serial_update_parameters -D "$work/trace.fifo"
@@ -132,7 +143,7 @@ qemu=(qemu-system-i386 "${machine[@]}"
 echo "qemu: ${qemu[*]}"
 
 monitor=""
-for port in $MARKER_PORTS; do
+for port in $markers; do
   monitor+="i /b $port"$'\n'
 done
 status=0
@@ -155,9 +166,16 @@ fi
 
 load=$(loader_status "$work/console.log" LoadImage)
 start=$(loader_status "$work/console.log" StartImage)
-serial=$(visible_bytes "$work/serial.bin")
+# The bytes the firmware itself sent to the UART before the module's window (its console, when
+# it runs one there) are not the module's.
+before=$(window_note "$work/window.trace" before)
+tail -c +$((${before:-0} + 1)) "$work/serial.bin" >"$work/module.bin"
+serial=$(visible_bytes "$work/module.bin")
 setting=$(window_note "$work/window.trace" line)
+echo "board $board_name: probe port $board_probe_port, UART $board_uart_base IRQ $board_uart_irq," \
+  "$expected_setting"
 echo "firmware console: LoadImage ${load:-(nothing)}, StartImage ${start:-(nothing)}"
+((${before:-0} == 0)) || echo "firmware bytes on the UART before the module (left out): $before"
 echo "serial line: \"$serial\""
 echo "QEMU's 16550 after the last LCR write: $(describe_setting "$setting")"
 echo "accesses to other devices inside the window (dropped):" \
@@ -171,4 +189,4 @@ if ((checked == 2)); then
   exit 1
 fi
 boot_verdict "$report" "$setting" "$load" "$start" "$serial" \
-  "$(window_note "$work/window.trace" error)"
+  "$(window_note "$work/window.trace" error)" "$expected_setting"
