@@ -29,22 +29,22 @@ TEST(OemInitComEntry, ExactTraceAndResult) {
     EXPECT_EQ(Status, EFI_SUCCESS);
     ExpectTrace(Model, EntryScript(Case.Probe, Case.Busy));
     EXPECT_EQ(Model.Line(), "\r\nOEM_Init_COM OK\r\n");
-    EXPECT_EQ(Model.Divisor(), 1);
-    EXPECT_EQ(Model.Lcr(), 0x07);
+    EXPECT_EQ(UartSettingText(Model.Divisor(), Model.Lcr()), ExpectedUartSetting());
   }
 }
 
+// The Super I/O's serial device ends with the base the module addresses the UART at.
 TEST(OemInitComEntry, SuperIoEndsConfigured) {
   PlatformModel Model({0x00, 0});
   {
     ScopedPlatform Attach(Model);
     OemInitComEntry(nullptr, nullptr);
   }
-  EXPECT_EQ(Model.SioRegister(3, 0x60), 0x02);
-  EXPECT_EQ(Model.SioRegister(3, 0x61), 0x40);
-  EXPECT_EQ(Model.SioRegister(3, 0x70), 0x04);
-  EXPECT_EQ(Model.SioRegister(3, 0x30), 0x01);
-  EXPECT_EQ(Model.SioRegister(3, 0x07), 0x03);
+  EXPECT_EQ(Model.SioRegister(SIO_LDN_SERIAL, 0x60) << 8 | Model.SioRegister(SIO_LDN_SERIAL, 0x61),
+            SERIAL_BASE);
+  EXPECT_EQ(Model.SioRegister(SIO_LDN_SERIAL, 0x70), SERIAL_IRQ);
+  EXPECT_EQ(Model.SioRegister(SIO_LDN_SERIAL, 0x30), 0x01);
+  EXPECT_EQ(Model.SioRegister(SIO_LDN_SERIAL, 0x07), SIO_LDN_SERIAL);
 }
 
 struct LineCase {

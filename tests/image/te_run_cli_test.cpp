@@ -10,6 +10,7 @@
 
 #include "entry_script.h"
 #include "fault_images.h"
+#include "reference_board.h"
 #include "te_builder.h"
 
 namespace {
@@ -76,6 +77,9 @@ struct CliCase {
 };
 
 TEST(TeRunCommand, ExitStatusAndMessage) {
+  if (!ForReferenceBoard()) {
+    GTEST_SKIP() << REFERENCE_BOARD_ONLY;
+  }
   // xor eax,eax; ret
   const ImageFile CleanFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
   // mov al,'A'; mov dx,0x240; out dx,al; xor eax,eax; ret
