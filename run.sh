@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the TE image and runs it twice: on an emulated CPU against the platform model
 # (te-run: every port access, the serial text, the result, instructions and stack), then
-# booted under 32-bit UEFI firmware in QEMU with a 16550 at 0x240 (tools/qemu/boot.sh).
+# booted under 32-bit UEFI firmware in QEMU with a 16550 where the board puts it
+# (tools/qemu/boot.sh). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
+# unless chosen).
 # Usage: ./run.sh [--probe 0xNN] [--busy N] [--help]
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -15,7 +17,7 @@ while (($# > 0)); do
   --busy) busy=$2 && shift 2 ;;
   --help | -h)
     echo "Usage: ./run.sh [--probe 0xNN] [--busy N]"
-    echo "  --probe 0xNN  value port 0x259 reads (default 0xff: Super I/O left alone)"
+    echo "  --probe 0xNN  value the board's probe port reads (default 0xff: Super I/O left alone)"
     echo "  --busy N      LSR polls reporting busy before each byte, emulated CPU only (default 0)"
     exit 0 ;;
   *) echo "run.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;

@@ -16,7 +16,7 @@
 namespace {
 
 const char USAGE[] = "usage: oemcom-host-run [--probe 0xNN] [--busy N]\n"
-                     "  --probe 0xNN  value read from the probe port 0x259 (default 0xff)\n"
+                     "  --probe 0xNN  value read from the board's probe port (default 0xff)\n"
                      "  --busy N      LSR polls that report busy before each byte (default 0)\n";
 
 } // namespace
