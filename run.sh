@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the TE image and runs it twice: on an emulated CPU against the platform model
 # (te-run: every port access, the serial text, the result, instructions and stack), then
-# booted under 32-bit UEFI firmware in QEMU with a 16550 at 0x240 (tools/qemu/boot.sh).
+# booted under 32-bit UEFI firmware in QEMU with a 16550 where the board puts it
+# (tools/qemu/boot.sh). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
+# unless chosen).
 # Usage: ./run.sh [--probe VALUE] [--busy N] [--help]
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -22,7 +24,8 @@ while (($# > 0)); do
   --busy) busy=$2 && shift 2 ;;
   --help | -h)
     echo "$usage"
-    echo "  --probe VALUE  what port 0x259 reads, 0 to 0xff (default 0xff: Super I/O left alone)"
+    echo "  --probe VALUE  what the board's probe port reads, 0 to 0xff (default 0xff: Super I/O"
+    echo "                 left alone)"
     echo "  --busy N       LSR polls reporting busy before each byte, 0 to $MAX_BUSY_POLLS;"
     echo "                 emulated CPU only (default 0)"
     echo "Numbers are decimal, 0x hexadecimal or 0 octal, as te-run takes them."

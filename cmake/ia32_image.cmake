@@ -21,7 +21,7 @@ set(IA32_CXX_FLAGS
   --target=i686-unknown-windows-msvc -std=c++17 ${IA32_OPT}
   -ffreestanding -fno-builtin -nostdlibinc -isystem ${CMAKE_SOURCE_DIR}/include/freestanding
   -fno-exceptions -fno-rtti -fno-stack-protector -mno-sse -mno-mmx
-  -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include)
+  -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include -I${CMAKE_BINARY_DIR}/board)
 # Every image: no library, relocatable, no time stamp (the same sources give the same bytes).
 set(IA32_BASE_LINK_FLAGS /nodefaultlib /fixed:no /timestamp:0)
 

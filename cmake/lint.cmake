@@ -33,7 +33,8 @@ if(CPPCHECK)
     COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1
             --inline-suppr --std=c++20 --quiet --suppress=missingIncludeSystem
             --suppress=normalCheckLevelMaxBranches
-            -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_SOURCE_DIR}/tools/platform
+            -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_BINARY_DIR}/board
+            -I ${CMAKE_SOURCE_DIR}/tools/platform
             -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
             -I ${CMAKE_SOURCE_DIR}/tools/runner
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})

@@ -4,9 +4,11 @@
 #include <cstdint>
 
 #include "efi_types.h"
+#include "platform_ports.h"
 
-// Six (register, value) pairs, written in order through SIO_INDEX_PORT and SIO_DATA_PORT.
-extern const uint8_t SioInitTable[12];
+// SIO_INIT_PAIRS (register, value) pairs, written in order through SIO_INDEX_PORT and
+// SIO_DATA_PORT: six on the reference board.
+extern const uint8_t SioInitTable[2 * SIO_INIT_PAIRS];
 
 extern "C" {
 // Called once by the module dispatcher. Reads neither argument; always returns EFI_SUCCESS.

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "messages.h"
+#include "platform_ports.h"
 #include "port_io.h"
 #include "port_io_fake.h"
 #include "serial.h"
@@ -87,11 +88,11 @@ TEST(SerialWriteString, OnlyThreMayMatterToThePoll) {
       ScopedPlatform Attach(Model);
       for (const char Byte : std::string("AB")) {
         int Polls = 1;
-        while (!Case.Ready(PortRead8(0x245)) && Polls < PollLimit) {
+        while (!Case.Ready(PortRead8(SERIAL_BASE + UART_LSR)) && Polls < PollLimit) {
           ++Polls;
         }
         ASSERT_LT(Polls, PollLimit);
-        PortWrite8(0x240, static_cast<uint8_t>(Byte));
+        PortWrite8(SERIAL_BASE + UART_THR, static_cast<uint8_t>(Byte));
       }
       EXPECT_EQ(!Model.Faults().empty(), Case.Faulty) << testing::PrintToString(Model.Faults());
     }

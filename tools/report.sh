@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prints the module's figures and checks them against their budgets; exits 1 when one is
-# exceeded. Builds what it measures first.
+# exceeded. Builds what it measures first, for the board BUILD_DIR is configured for.
 # Usage: tools/report.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,12 +10,18 @@ readonly BUDGET_TE_BYTES=3032
 readonly BUDGET_STACK_BYTES=2150
 readonly BUDGET_INSTRUCTIONS_PROBE_FF=430
 readonly BUDGET_INSTRUCTIONS_PROBE_00=500
-readonly BAUD=115200
-readonly BITS_PER_CHARACTER=11 # start, 8 data, no parity, 2 stop
 
 tools/deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" --target image te-tool te-run >/dev/null
+# shellcheck source-path=SCRIPTDIR source=qemu/board_values.sh
+source tools/qemu/board_values.sh
+read_board "$build/board/board.env" || { echo "report.sh: $board_error" >&2; exit 2; }
+baud=$(((115200 + board_uart_divisor / 2) / board_uart_divisor))
+# A start bit, the data bits, a parity bit unless there is none, the stop bits.
+parity_bits=1
+[[ ${board_uart_line:1:1} != N ]] || parity_bits=0
+bits_per_character=$((1 + ${board_uart_line:0:1} + parity_bits + ${board_uart_line:2:1}))
 
 image=$build/image/oemcom.te
 map=$build/image/oemcom.map
@@ -38,7 +44,7 @@ instructions_00=$(value "instructions:" <<<"$run_00")
 stack=$(printf '%s\n%s\n' "$(value "peak stack:" <<<"$run_ff")" "$(value "peak stack:" <<<"$run_00")" |
   sort -n | tail -1)
 wire_characters=$(sed -n 's/^serial line (\([0-9]*\) bytes).*/\1/p' <<<"$run_00")
-wire_us=$((wire_characters * BITS_PER_CHARACTER * 1000000 / BAUD))
+wire_us=$((wire_characters * bits_per_character * 1000000 / baud))
 
 status=0
 line() { # name, value, unit, budget (optional)
@@ -48,7 +54,7 @@ line() { # name, value, unit, budget (optional)
   fi
   printf '%-40s %8s %-8s %s\n' "$1" "$2" "$3" "$verdict"
 }
-echo "figures of $image"
+echo "figures of $image (board $board_name)"
 line "TE image" "$te_bytes" bytes "$BUDGET_TE_BYTES"
 line ".text code" "$code_bytes" bytes
 line ".text constant data" "$data_bytes" bytes
@@ -56,9 +62,9 @@ line "relocations (HIGHLOW)" "$relocations" ""
 line "entry instructions, probe 0xFF" "$instructions_ff" "" "$BUDGET_INSTRUCTIONS_PROBE_FF"
 line "entry instructions, probe 0x00" "$instructions_00" "" "$BUDGET_INSTRUCTIONS_PROBE_00"
 line "peak stack" "$stack" bytes "$BUDGET_STACK_BYTES"
-printf '%-40s %8s %-8s %s\n' "banner on the wire at $BAUD 8N2" \
+printf '%-40s %8s %-8s %s\n' "banner on the wire at $baud $board_uart_line" \
   "$((wire_us / 1000)).$(printf '%03d' $((wire_us % 1000)))" ms \
-  "($wire_characters characters x $BITS_PER_CHARACTER bits)"
+  "($wire_characters characters x $bits_per_character bits)"
 
 # te-run's "instructions by function" lines, the last of its output.
 by_function() { sed -n '/^instructions by function/,$p' | sed '1d; s/^/  /'; }

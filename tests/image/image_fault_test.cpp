@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image_runner.h"
+#include "reference_board.h"
 #include "te_builder.h"
 #include "trace_check.h"
 
@@ -33,6 +34,9 @@ bool AnyContains(const std::vector<std::string> &Faults, const std::string &Frag
 }
 
 TEST(ImageRunnerFaults, EachMisbehaviourIsCaught) {
+  if (!ForReferenceBoard()) {
+    GTEST_SKIP() << REFERENCE_BOARD_ONLY;
+  }
   // mov dx,0x245; poll: in al,dx; test al,0x40; jz poll;
   // mov dx,0x240; mov al,'A'; out dx,al; xor eax,eax; ret
   const std::vector<uint8_t> WaitsForTemt = {0x66, 0xBA, 0x45, 0x02, 0xEC, 0xA8, 0x40,
@@ -165,6 +169,9 @@ TEST(ImageRunnerFaults, WellBehavedImagesRunClean) {
 }
 
 TEST(ImageRunnerFaults, PollingTransmitFollowsTheBusyLsr) {
+  if (!ForReferenceBoard()) {
+    GTEST_SKIP() << REFERENCE_BOARD_ONLY;
+  }
   // mov dx,0x245; poll: in al,dx; test al,0x20; jz poll;
   // mov dx,0x240; mov al,'A'; out dx,al; xor eax,eax; ret
   const std::vector<uint8_t> Code = {0x66, 0xBA, 0x45, 0x02, 0xEC, 0xA8, 0x20, 0x74, 0xFB, 0x66,

@@ -11,6 +11,7 @@
 
 #include "entry_script.h"
 #include "fault_images.h"
+#include "reference_board.h"
 #include "te_builder.h"
 #include "te_run_cli.h"
 
@@ -67,6 +68,9 @@ struct CliCase {
 };
 
 TEST(TeRunCommand, ExitStatusAndMessage) {
+  if (!ForReferenceBoard()) {
+    GTEST_SKIP() << REFERENCE_BOARD_ONLY;
+  }
   // xor eax,eax; ret
   const ImageFile CleanFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
   // mov al,'A'; mov dx,0x240; out dx,al; xor eax,eax; ret
@@ -141,12 +145,12 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
       {{"--check-trace", Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
       {{"--busy", "10001", Clean}, 2, "--busy needs a number up to 10000, not '10001'"},
-      {{"--probe", "0x00", "--busy", "10000", Built}, 0, "verdict: PASS: 190067 port accesses"},
+      {{"--probe", "0x00", "--busy", "10000", Built}, 0, "verdict: PASS: board reference: 190067 port accesses"},
       {{"--probe", "0x00", "--busy", "10000", Built}, 0, "UART LSR (10000 times)\n"},
       {{"--busy", "10000", Loop}, 1, "does not return within 1000000 instructions"},
       {{"--base", "0xffffff00", Clean}, 2, "does not fit below 4 GiB"},
       {{"--no-script", Clean}, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
-      {{Clean}, 1, "verdict: FAIL: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
+      {{Clean}, 1, "verdict: FAIL: board reference: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
       {{"--busy=1", Unpolled},
        1,
        "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
@@ -169,18 +173,18 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{"--probe", "0xff", "--base", "0x7ff00000", Built}, 0, "run: clean\n"},
       {{"--probe", "0xff", Built},
        0,
-       "verdict: PASS: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
       {{"--probe", "0x00", Built},
        0,
-       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
       {{"--probe", "0xfe", Built},
        0,
-       "verdict: PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {{"--probe", "0xfe", "--busy", "3", PlayerOk.Name()}, 0, "verdict: PASS: 124 port accesses"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+      {{"--probe", "0xfe", "--busy", "3", PlayerOk.Name()}, 0, "verdict: PASS: board reference: 124 port accesses"},
       {{"--probe", "0x00", Lcr8n1.Name()},
        1,
        "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"
-       "verdict: FAIL: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
+       "verdict: FAIL: board reference: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
       {{"--probe", "0x00", DlmFirst.Name()},
        1,
        "step 27: expected W 0x0240 <- 0x01  UART DLL, got W 0x0241 <- 0x00  UART DLM\n"},
@@ -196,13 +200,13 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "  R 0x0245 -> 0x60  UART LSR\n  W 0x0240 <- 0x0d  UART THR \\r\n"},
       {{"--probe", "0x00", "--check-trace", TraceOk.Name()},
        0,
-       "verdict: PASS: 67 port accesses match the script\n"},
+       "verdict: PASS: board reference: 67 port accesses match the script\n"},
       {{"--probe", "0x00", "--busy", "1", "--check-trace", TraceOk.Name()},
        1,
        "step 31: expected R 0x0245 -> 0x20  UART LSR, got W 0x0240 <- 0x0d  UART THR \\r\n"},
       {{"--probe", "0x00", "--check-trace", Trace8n1.Name()},
        1,
-       "verdict: FAIL: step 29 differs from the script\n"},
+       "verdict: FAIL: board reference: step 29 differs from the script\n"},
       {{"--probe", "0xfe", "--check-trace", TraceOk.Name()},
        1,
        "step 1: expected R 0x0259 -> 0xfe"},

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks boot.sh's argument handling, the trace filter and the output decoding in outputs.sh on
 # crafted inputs, without booting QEMU.
-# Usage: boot_test.sh TE-TOOL [HANG.te LOADER TE-RUN]
-# Given also an image that never returns, the loader and te-run, it boots that image and stops
-# boot.sh with each signal: then nothing of the boot may be left running.
+# Usage: boot_test.sh TE-TOOL [HANG.te LOADER TE-RUN BOARD.env]
+# Given also an image that never returns and the loader, te-run and board of its build, it boots
+# that image and stops boot.sh with each signal: then nothing of the boot may be left running.
 set -euo pipefail
 
 qemu=$(cd "$(dirname "$0")/../../tools/qemu" && pwd)
 source "$qemu/outputs.sh"
+source "$qemu/board_values.sh"
 te_tool=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -35,6 +36,8 @@ check_command_lines() {
 
 # boot.sh: refusals come before any boot.
 file=$qemu/boot.sh # stands for an image, a loader or te-run where one must exist
+tools="--image $file --loader $file --te-run $file"
+printf 'BOARD_NAME=b\nUART_IRQ=16\n' >"$scratch/irq16.env"
 check_command_lines "$qemu/boot.sh" <<EOF
 0|Usage: boot.sh|--help
 2|--probe needs a number up to 255, not '0x100'|--probe 0x100
@@ -53,12 +56,15 @@ check_command_lines "$qemu/boot.sh" <<EOF
 1|FAIL: the image is refused: te-tool: check: $qemu/boot.sh: bad TE signature|--probe 255 --image $file --loader $file --te-run $file --te-tool $te_tool
 2|loader not found: $scratch/none.efi|--image $file --loader $scratch/none.efi
 2|te-run not found: $scratch/te-run (build the 'te-run' target first|--image $file --loader $file --te-run $scratch/te-run
+2|board values not found: $scratch/none.env (configure the build first)|$tools --board $scratch/none.env
+2|$scratch/irq16.env:2: UART_IRQ: '16' is not a value boot.sh can use|$tools --board $scratch/irq16.env
+2|--board needs a value|--board
 2|unknown argument '--bogus'|--bogus
 EOF
 
 # The README commands: every argument is checked before anything is installed or built.
 check_command_lines "$qemu/../../run.sh" <<EOF
-0|--probe VALUE  what port 0x259 reads|--help
+0|--probe VALUE  what the board's probe port reads|--help
 2|run.sh: --probe needs a number up to 255, not '0xZZ' (usage: ./run.sh|--probe 0xZZ
 2|run.sh: --probe needs a number up to 255, not '256'|--probe 256 --busy 1
 2|run.sh: --busy needs a number up to 10000, not '10001'|--probe 255 --busy 10001
@@ -93,10 +99,40 @@ oemcom-boot: LoadImage \\oemcom.te: EFI_NOT_FOUND\r\noemcom-boot: power off\r\n|
 oemcom-boot: device path of \\oemcom.te: EFI_BUFFER_TOO_SMALL\r\n|LoadImage|
 EOF
 
+# Board values file (printf %b) | what read_board reads from it: name, probe port, UART base,
+# IRQ, divisor and line, or its refusal.
+while IFS='|' read -r text want; do
+  printf '%b' "$text" >"$scratch/board.env"
+  if read_board "$scratch/board.env"; then
+    got="$board_name $board_probe_port $board_uart_base $board_uart_irq $board_uart_divisor"
+    got+=" $board_uart_line"
+  else
+    got=${board_error#"$scratch/"}
+  fi
+  expect "read_board [$text]" "$want" "$got"
+done <<'EOF'
+# Board com2\nBOARD_NAME=com2\nPROBE_PORT=0x25a\nUART_BASE=0x2f8\nUART_IRQ=3\nUART_DIVISOR=12\nUART_LINE=7E1\n|com2 0x25a 0x2f8 3 12 7E1
+UART_LINE=8N2\nUART_DIVISOR=1\nUART_IRQ=15\nUART_BASE=0x240\nPROBE_PORT=0x259\nSIO_LDN=3\nBOARD_NAME=reference|reference 0x259 0x240 15 1 8N2
+BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\n|board.env: no UART_LINE line
+BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=0\nUART_LINE=8N2\n|board.env:5: UART_DIVISOR: '0' is not a value boot.sh can use
+BOARD_NAME=b\nPROBE_PORT=0x10000\n|board.env:2: PROBE_PORT: '0x10000' is not a value boot.sh can use
+BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\nUART_LINE=9N1\n|board.env:6: UART_LINE: '9N1' is not a value boot.sh can use
+BOARD_NAME=a b\n|board.env:1: BOARD_NAME: 'a b' is not a value boot.sh can use
+EOF
+
+# Probe port | UART base | the monitor's marker reads.
+while IFS='|' read -r probe base want; do
+  expect "marker_ports $probe $base" "$want" "$(marker_ports "$probe" "$base")"
+done <<'EOF'
+0x259|0x240|0x259 0x247
+0x25a|0x2f8|0x25a 0x2ff
+EOF
+
 # The trace filter on QEMU's log lines, written here in a short form: "R|W CPU REGION ADDRESS
 # VALUE [SIZE]" for memory_region_ops_read/write, "P BAUD PARITY DATA STOP" for
-# serial_update_parameters. Regions: uart (0x240) and com1 (0x3F8), both 'serial'; probe, the
-# 'isa-debugcon' at 0x259; io, the root I/O region of unassigned ports; tmr, the ACPI timer.
+# serial_update_parameters. Regions: uart (the board's UART) and com1 (0x3F8), both 'serial';
+# probe, the 'isa-debugcon' at the board's probe port; io, the root I/O region of unassigned
+# ports; tmr, the ACPI timer.
 trace_lines() { # line prefix, short lines separated by ';'
   local line kind cpu region address value size pointer name
   IFS=';' read -ra lines <<<"$2"
@@ -124,22 +160,29 @@ offset_marks='R -1 probe 0x0 0x0;R -1 uart 0x7 0x0'
 # three dropped, and an unassigned port read after the last THR write, cut off.
 window='R 0 probe 0x259 0x0;W 0 io 0x4e 0x7;W 0 com1 0x3f8 0x41;R 0 tmr 0x608 0x1c3a 4;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0x1;P 115200 N 8 2;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 com1 0x3fb 0x3;P 115200 N 8 1;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd;R 0 io 0x2ff 0xffffffffffffffff'
 offset_window='R 0 probe 0x0 0x0;W 0 io 0x4e 0x7;W 0 com1 0x0 0x41;R 0 tmr 0x0 0x1c3a 4;W 0 uart 0x3 0x87;P 9600 N 8 2;W 0 uart 0x0 0x1;P 115200 N 8 2;W 0 uart 0x3 0x7;P 115200 N 8 2;W 0 com1 0x3 0x3;P 115200 N 8 1;R 0 uart 0x5 0x60;W 0 uart 0x0 0xd;R 0 io 0x2ff 0xffffffffffffffff'
-cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 3'
-# Line prefix | trace | the filter's output, lines separated by ';'.
-while IFS='|' read -r prefix trace want; do
+cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 3;# before: 0'
+# A board with its probe port at 0x25A and its UART at 0x2F8, whose firmware sends two bytes of
+# its own to the UART, around a divisor write, and reads its MSR before the module runs.
+marks2='R -1 probe 0x25a 0x0;R -1 uart 0x2ff 0x0'
+firmware2='W 0 uart 0x2fb 0x3;W 0 uart 0x2f8 0x41;W 0 uart 0x2fb 0x83;W 0 uart 0x2f8 0x1;W 0 uart 0x2fb 0x3;W 0 uart 0x2f8 0x42;R 0 uart 0x2fe 0xb0'
+window2='R 0 probe 0x25a 0x0;W 0 io 0x2e 0x7;W 0 io 0x2f 0x2;W 0 uart 0x2fb 0x9a;W 0 uart 0x2f8 0xc;W 0 uart 0x2fb 0x1a;P 9600 E 7 1;R 0 uart 0x2fd 0x60;W 0 uart 0x2f8 0xd'
+cut2='R 0x025a 0x00;W 0x002e 0x07;W 0x002f 0x02;W 0x02fb 0x9a;W 0x02f8 0x0c;W 0x02fb 0x1a;R 0x02fd 0x60;W 0x02f8 0x0d;# line: 9600 7E1;# dropped: 0;# before: 2'
+# Probe port and UART base | line prefix | trace | the filter's output, lines separated by ';'.
+while IFS='|' read -r ports prefix trace want; do
   trace_lines "$prefix" "$trace" >"$scratch/trace.log"
-  got=$(awk -v markers="$MARKER_PORTS" -f "$qemu/trace_filter.awk" "$scratch/trace.log" |
-    paste -sd ';')
-  expect "trace_filter on [$prefix$trace]" "$want" "$got"
+  got=$(awk -v probe="${ports% *}" -v uart="${ports#* }" -f "$qemu/trace_filter.awk" \
+    "$scratch/trace.log" | paste -sd ';')
+  expect "trace_filter for $ports on [$prefix$trace]" "$want" "$got"
 done <<EOF
-|$marks;$window|$cut
-4242@1796689417.091144:|$marks;$window|$cut
-|$offset_marks;$offset_window|$cut
-|$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0
-|$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0
-|$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# error: 2-byte write of port 0x0240 in the window
-|R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# error: no monitor read of port 0x247 in the trace
-|$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# error: no read of port 0x259: the module did not run
+0x259 0x240||$marks;$window|$cut
+0x259 0x240|4242@1796689417.091144:|$marks;$window|$cut
+0x259 0x240||$offset_marks;$offset_window|$cut
+0x259 0x240||$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0
+0x259 0x240||$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0
+0x259 0x240||$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# before: 0;# error: 2-byte write of port 0x0240 in the window
+0x259 0x240||R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# before: 0;# error: no monitor read of port 0x247 in the trace
+0x259 0x240||$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# before: 0;# error: no read of port 0x259: the module did not run
+0x25a 0x2f8||$marks2;$firmware2;$window2|$cut2
 EOF
 
 # Line setting as the trace filter writes it | in words.
@@ -152,30 +195,33 @@ done <<'EOF'
 EOF
 
 # te-run's report (printf %b; its last two lines suffice) | line setting | LoadImage |
-# StartImage | serial line | filter error | verdict.
-while IFS='|' read -r report setting load start serial error verdict; do
-  expect "boot_verdict [$report|$setting|$load|$start|$serial|$error]" "$verdict" \
-    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$load" "$start" "$serial" "$error")"
+# StartImage | serial line | filter error | the board's line setting | verdict.
+while IFS='|' read -r report setting load start serial error board verdict; do
+  expect "boot_verdict [$report|$setting|$load|$start|$serial|$error|$board]" "$verdict" \
+    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$load" "$start" "$serial" "$error" \
+      "$board")"
 done <<'EOF'
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
-step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
-1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
-script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: no trace
-verdict: PASS: 43 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_UNSUPPORTED|\r\nOEM_Init_COM OK\r\n||FAIL: StartImage EFI_UNSUPPORTED
-trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||EFI_NOT_FOUND|||no read of port 0x259: the module did not run|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
-te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
+verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
+step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
+1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
+script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: no trace
+verdict: PASS: 43 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_UNSUPPORTED|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: StartImage EFI_UNSUPPORTED
+trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||EFI_NOT_FOUND|||no read of port 0x259: the module did not run|115200 8N2|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
+te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
+verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||115200 8N2|FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
+verdict: PASS: board com2: 67 port accesses match the script|9600 7E1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|PASS: board com2: 67 port accesses match the script; UART 9600 7E1; EFI_SUCCESS
+verdict: PASS: board com2: 67 port accesses match the script|9600 7O1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|FAIL: UART 9600 7O1, not 9600 7E1
 EOF
 
 # Signal | whom it goes to | boot.sh's exit status | its last line. boot.sh boots an image that
 # never returns, and the signal goes out once QEMU runs; a second after boot.sh ends no process
 # of the boot may be left, nor its work folder.
-if (($# == 4)); then
+if (($# == 5)); then
   set -m # each boot in a process group of its own, with SIGINT not ignored, as from a terminal
   while IFS='|' read -r signal whom want last; do
     tmp=$(mktemp -d "$scratch/signal.XXXXXX")
     TMPDIR=$tmp "$qemu/boot.sh" --probe 0x00 --image "$2" --loader "$3" --te-run "$4" \
-      --te-tool "$te_tool" --timeout 100 >"$tmp.log" 2>&1 &
+      --te-tool "$te_tool" --board "$5" --timeout 100 >"$tmp.log" 2>&1 &
     boot=$!
     for ((tries = 0; tries < 300; tries++)); do
       ! pgrep -f "^[^ ]*qemu-system-i386 .*$tmp/" >/dev/null || break

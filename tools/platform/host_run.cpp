@@ -18,7 +18,7 @@
 namespace {
 
 const char USAGE[] = "usage: oemcom-host-run [--probe VALUE] [--busy N]\n"
-                     "  --probe VALUE  what the probe port 0x259 reads (default 0xff)\n"
+                     "  --probe VALUE  what the board's probe port reads (default 0xff)\n"
                      "  --busy N       LSR polls that report busy before each byte (default 0)\n";
 
 // Reads the platform options; false, with the message printed, on bad usage.

@@ -118,7 +118,7 @@ std::string PlatformReport(const PlatformModel &Model) {
   }
   const uint8_t Ldn = SIO_LDN_SERIAL;
   Report +=
-      "Super I/O LDN 3: base " +
+      "Super I/O LDN " + std::to_string(Ldn) + ": base " +
       Hex(Model.SioRegister(Ldn, SIO_BASE_HIGH) << 8 | Model.SioRegister(Ldn, SIO_BASE_LOW), 4) +
       ", IRQ " + std::to_string(Model.SioRegister(Ldn, SIO_IRQ_LEVEL)) + ", activate " +
       Hex(Model.SioRegister(Ldn, SIO_ACTIVATE), 2) + "\n";

@@ -1,5 +1,5 @@
 // The platform model's options as the run commands (te-run, oemcom-host-run) take them:
-//   --probe VALUE   what the probe port 0x259 reads, 0 to 0xFF
+//   --probe VALUE   what the board's probe port reads, 0 to 0xFF
 //   --busy N        LSR polls reporting busy before each byte, 0 to MAX_BUSY_POLLS
 // The busy limit keeps a run quick and inside te-run's fixed instruction bound.
 #pragma once

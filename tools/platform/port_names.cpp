@@ -14,9 +14,12 @@ namespace {
 constexpr uint32_t UART_CLOCK_HZ = 1843200;
 constexpr uint32_t UART_CLOCKS_PER_BIT = 16;
 constexpr uint16_t UART_REGISTERS = 8;
-constexpr uint8_t UART_LCR_EPS = 0x10;   // even parity select
-constexpr uint8_t UART_LCR_STICK = 0x20; // stick parity
-constexpr uint8_t UART_LCR_BREAK = 0x40;
+// Configuration registers the Plug and Play ISA layout leaves to the chip's maker: chip-level
+// ones, and ones of the selected logical device.
+constexpr uint8_t SIO_CHIP_FIRST = 0x20;
+constexpr uint8_t SIO_CHIP_LAST = 0x2F;
+constexpr uint8_t SIO_DEVICE_FIRST = 0xF0;
+constexpr uint8_t SIO_DEVICE_LAST = 0xFE;
 
 // 16550 register names by offset, with the divisor latch bit clear.
 constexpr const char *UART_READ_NAMES[UART_REGISTERS] = {"RBR", "IER", "IIR", "LCR",
@@ -25,11 +28,15 @@ constexpr const char *UART_WRITE_NAMES[UART_REGISTERS] = {"THR", "IER", "FCR", "
                                                           "MCR", "LSR", "MSR", "SCR"};
 
 std::string SioRegisterName(uint8_t Register) {
+  if (Register >= SIO_CHIP_FIRST && Register <= SIO_CHIP_LAST) {
+    return "chip configuration " + Hex(Register, 2);
+  }
+  if (Register >= SIO_DEVICE_FIRST && Register <= SIO_DEVICE_LAST) {
+    return "device configuration " + Hex(Register, 2);
+  }
   switch (Register) {
   case SIO_LDN:
     return "logical device select";
-  case SIO_CHIP_REG_29:
-    return "chip configuration 0x29";
   case SIO_ACTIVATE:
     return "activate";
   case SIO_BASE_HIGH:
@@ -113,24 +120,28 @@ std::string DescribeAccess(const PortAccess &Access) {
          (Access.Count > 1 ? " (" + std::to_string(Access.Count) + " times)" : "");
 }
 
+uint32_t UartBaud(uint16_t Divisor) {
+  const uint32_t Rate = UART_CLOCK_HZ / UART_CLOCKS_PER_BIT;
+  return (Rate + Divisor / 2) / Divisor; // nearest whole baud
+}
+
 std::string UartSettingText(uint16_t Divisor, uint8_t Lcr) {
   std::string Text = "no divisor";
   if (Divisor != 0) {
-    const uint32_t Rate = UART_CLOCK_HZ / UART_CLOCKS_PER_BIT;
-    Text = std::to_string((Rate + Divisor / 2) / Divisor); // nearest whole baud
+    Text = std::to_string(UartBaud(Divisor));
   }
   const int DataBits = 5 + (Lcr & UART_LCR_WLS_8);
   char Parity = 'N';
   if ((Lcr & UART_LCR_PEN) != 0) {
     constexpr char BY_SELECT[] = {'O', 'E', 'M', 'S'}; // EPS and stick bits
-    Parity = BY_SELECT[((Lcr & UART_LCR_EPS) != 0 ? 1 : 0) + ((Lcr & UART_LCR_STICK) != 0 ? 2 : 0)];
+    Parity = BY_SELECT[((Lcr & UART_LCR_EPS) != 0 ? 1 : 0) + ((Lcr & UART_LCR_SP) != 0 ? 2 : 0)];
   }
   const char *Stop = "1";
   if ((Lcr & UART_LCR_STB) != 0) {
     Stop = DataBits == 5 ? "1.5" : "2";
   }
   Text += " " + std::to_string(DataBits) + Parity + Stop;
-  if ((Lcr & UART_LCR_BREAK) != 0) {
+  if ((Lcr & UART_LCR_BC) != 0) {
     Text += " break";
   }
   if ((Lcr & UART_LCR_DLAB) != 0) {

@@ -40,6 +40,9 @@ void NameAccesses(std::vector<PortAccess> &Accesses);
 // run adds its count: "R 0x0245 -> 0xdf  UART LSR (3 times)".
 std::string DescribeAccess(const PortAccess &Access);
 
+// The baud rate of a divisor (not 0) from the 1.8432 MHz clock, to the nearest whole baud.
+uint32_t UartBaud(uint16_t Divisor);
+
 // "115200 8N2": baud from the 1.8432 MHz clock, data bits, parity (N, O, E, M, S) and stop
 // bits, followed by " DLAB on" or " break" when those LCR bits are left set.
 std::string UartSettingText(uint16_t Divisor, uint8_t Lcr);

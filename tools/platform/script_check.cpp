@@ -23,7 +23,8 @@ bool SameAccess(const PortAccess &Got, const PortAccess &Want, LsrValues Lsr) {
   return Got.Value == Want.Value || (LsrRead && Lsr == LsrValues::Ignored);
 }
 
-// "verdict: PASS: a; b; c" when nothing failed, else "verdict: FAIL: x; y".
+// "verdict: PASS: board NAME: a; b; c" when nothing failed, else "verdict: FAIL: board NAME: x;
+// y", NAME the board the tools are built for.
 Verdict Conclude(const std::string &Difference, const std::vector<std::string> &Failures,
                  const std::vector<std::string> &Checked) {
   Verdict Result;
@@ -35,7 +36,8 @@ Verdict Conclude(const std::string &Difference, const std::vector<std::string> &
   for (const std::string &Item : Result.Pass ? Checked : Failures) {
     Items += (Items.empty() ? "" : "; ") + Item;
   }
-  Result.Lines += std::string("verdict: ") + (Result.Pass ? "PASS: " : "FAIL: ") + Items + "\n";
+  Result.Lines += std::string("verdict: ") + (Result.Pass ? "PASS: " : "FAIL: ") + "board " +
+                  BOARD_NAME + ": " + Items + "\n";
   return Result;
 }
 
@@ -109,8 +111,9 @@ Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Scri
   if (Mismatch.Step != 0) {
     Failures.push_back(Mismatch.Summary);
   }
-  if (Uart != std::string("UART ") + EXPECTED_UART_SETTING) {
-    Failures.push_back(Uart + ", expected " + EXPECTED_UART_SETTING);
+  const std::string Expected = ExpectedUartSetting();
+  if (Uart != "UART " + Expected) {
+    Failures.push_back(Uart + ", expected " + Expected);
   }
   if (Faults != 0) {
     Failures.push_back(Counted(Faults, "fault"));

@@ -23,11 +23,12 @@ ScriptMismatch CompareWithScript(const std::vector<PortAccess> &Trace,
 
 struct Verdict {
   bool Pass = true;
-  std::string Lines; // the first difference, if any, then "verdict: PASS: ..." or "FAIL: ..."
+  // The first difference, if any, then "verdict: PASS: board NAME: ..." or "FAIL: board ...".
+  std::string Lines;
 };
 
-// A run held to Script: the trace must match it exactly, the UART must end at the expected
-// line setting, the run must have no fault and the result must be EFI_SUCCESS.
+// A run held to Script: the trace must match it exactly, the UART must end at the board's line
+// setting, the run must have no fault and the result must be EFI_SUCCESS.
 Verdict JudgeRun(const PlatformModel &Model, const std::vector<PortAccess> &Script, size_t Faults,
                  uint32_t Status);
 

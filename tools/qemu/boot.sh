@@ -2,13 +2,16 @@
 # Boots the module's image under 32-bit UEFI firmware (OVMF, empty variable store) in QEMU and
 # judges it by QEMU's own trace of every port access. The firmware's removable-media boot path
 # runs the project's loader, \EFI\BOOT\BOOTIA32.EFI, which loads and starts \oemcom.te from the
-# same FAT drive, prints both statuses on the firmware console and powers off. Checked: the
+# same FAT drive, prints both statuses on the firmware console and powers off. QEMU's 16550 and
+# probe device sit where the build's board puts them (its board/board.env). Checked: the
 # module's port window against te-run's script for the probe value, the line setting QEMU's
-# 16550 model decoded, the loader's statuses and the text on the 0x240 UART's serial line.
+# 16550 model decoded against the board's, the loader's statuses and the module's text on the
+# UART's serial line.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/outputs.sh"
+source "$here/board_values.sh"
 source "$here/../cli.sh"
 root=$(cd "$here/../.." && pwd)
 
@@ -17,24 +20,28 @@ readonly FIRMWARE_DIR=/usr/share/OVMF
 usage() {
   cat <<EOF
 Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
-               [--te-tool PATH] [--firmware secboot|plain] [--timeout SECONDS] [--keep]
-               [--help]
-  --probe VALUE      value port 0x259 reads, 0 to 0xff as te-run takes it (default 0xff, as
-                     with no device there)
+               [--te-tool PATH] [--board PATH] [--firmware secboot|plain] [--timeout SECONDS]
+               [--keep] [--help]
+  --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
+                     (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
                      must pass te-tool check first
   --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
                      build/image/bootia32.efi)
   --te-run PATH      te-run, which holds the port window to its script (default
                      build/tools/runner/te-run)
+  --te-tool PATH     te-tool, which checks the image first (default build/tools/te/te-tool)
+  --board PATH       the board the image, the loader and te-run are built for (default
+                     build/board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
-Default paths are in the build tree of this source tree; the work folder is made in \$TMPDIR
-(default /tmp). The verdict is one line, "PASS: ..." or "FAIL: ...". Exits 0 when every check
-passes, 1 when one fails (or the image breaks a rule), 2 on bad usage or a missing file, and
-130, 143 or 129 when stopped by SIGINT, SIGTERM or SIGHUP, after stopping QEMU.
+Default paths are in the build tree of this source tree; image, loader, te-run and board must
+come from one build. The work folder is made in \$TMPDIR (default /tmp). The verdict is one
+line, "PASS: ..." or "FAIL: ...". Exits 0 when every check passes, 1 when one fails (or the
+image breaks a rule), 2 on bad usage or a missing file, and 130, 143 or 129 when stopped by
+SIGINT, SIGTERM or SIGHUP, after stopping QEMU.
 EOF
 }
 
@@ -48,12 +55,13 @@ image=$root/build/image/oemcom.te
 loader=$root/build/image/bootia32.efi
 te_run=$root/build/tools/runner/te-run
 te_tool=$root/build/tools/te/te-tool
+board=$root/build/board/board.env
 firmware=secboot
 timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --te-tool | --firmware | --timeout)
+  --probe | --image | --loader | --te-run | --te-tool | --board | --firmware | --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --probe) probe=$2 && shift 2 ;;
@@ -61,6 +69,7 @@ while (($# > 0)); do
   --loader) loader=$2 && shift 2 ;;
   --te-run) te_run=$2 && shift 2 ;;
   --te-tool) te_tool=$2 && shift 2 ;;
+  --board) board=$2 && shift 2 ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
@@ -92,7 +101,11 @@ require_file image "$image" "build the 'image' target first"
 require_file loader "$loader" "build the 'boot_loader' target first"
 require_file te-run "$te_run" "build the 'te-run' target first, or pass --te-run PATH" -x
 require_file te-tool "$te_tool" "build the 'te-tool' target first, or pass --te-tool PATH" -x
+read_board "$board" || die "$board_error"
 probe=$(printf '0x%02x' "$probe_value")
+markers=$(marker_ports "$board_probe_port" "$board_uart_base")
+# QEMU's 16550 decodes the baud rate as 115200 / divisor, rounded down.
+expected_setting="$((115200 / board_uart_divisor)) $board_uart_line"
 if ! refusal=$("$te_tool" check "$image" 2>&1); then
   echo "FAIL: the image is refused: $(head -n 1 <<<"$refusal")"
   exit 1
@@ -151,14 +164,14 @@ cp "$vars_fd" "$work/vars.fd"
 # firmware and 15 MB with Debian 13's. QEMU blocks opening the FIFO until a reader has it open,
 # so the filter starts first.
 mkfifo "$work/trace.fifo"
-awk -v markers="$MARKER_PORTS" -f "$here/trace_filter.awk" <"$work/trace.fifo" \
-  >"$work/window.trace" &
+awk -v probe="$board_probe_port" -v uart="$board_uart_base" -f "$here/trace_filter.awk" \
+  <"$work/trace.fifo" >"$work/window.trace" &
 filter=$!
 
 machine=(-machine "q35,smm=on" -global "driver=cfi.pflash01,property=secure,value=on")
 [[ $firmware == secboot ]] || machine=(-machine q35)
-# Port 0x259 gets a device only to read the probe value; the Super I/O ports and the delay port
-# stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
+# The probe port gets a device only to read the probe value; the Super I/O ports and the delay
+# port stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
 # drive is a read-only virtio disk, so QEMU writes nothing for it. The firmware's console goes
 # to COM1 (0x3F8); -no-reboot turns a guest crash into a prompt exit. The CPU waits (-S) until
 # the monitor has read the marker ports.
@@ -167,9 +180,9 @@ qemu=(qemu-system-i386 "${machine[@]}"
   -drive "if=pflash,format=raw,unit=1,file=$work/vars.fd"
   -drive "if=virtio,format=raw,readonly=on,file=fat:$work/fat"
   -chardev "file,id=uart,path=$work/serial.bin"
-  -device "isa-serial,iobase=0x240,irq=4,chardev=uart"
+  -device "isa-serial,iobase=$board_uart_base,irq=$board_uart_irq,chardev=uart"
   -chardev "null,id=probe"
-  -device "isa-debugcon,iobase=0x259,readback=$probe,chardev=probe"
+  -device "isa-debugcon,iobase=$board_probe_port,readback=$probe,chardev=probe"
   -serial "file:$work/console.log"
   -trace memory_region_ops_read -trace memory_region_ops_write
   -trace serial_update_parameters -D "$work/trace.fifo"
@@ -177,7 +190,7 @@ qemu=(qemu-system-i386 "${machine[@]}"
 echo "qemu: ${qemu[*]}"
 
 monitor=""
-for port in $MARKER_PORTS; do
+for port in $markers; do
   monitor+="i /b $port"$'\n'
 done
 # In the background, so that a signal reaches this script's trap while QEMU runs: bash runs traps
@@ -213,9 +226,16 @@ fi
 
 load=$(loader_status "$work/console.log" LoadImage)
 start=$(loader_status "$work/console.log" StartImage)
-serial=$(visible_bytes "$work/serial.bin")
+# The bytes the firmware itself sent to the UART before the module's window (its console, when
+# it runs one there) are not the module's.
+before=$(window_note "$work/window.trace" before)
+tail -c +$((${before:-0} + 1)) "$work/serial.bin" >"$work/module.bin"
+serial=$(visible_bytes "$work/module.bin")
 setting=$(window_note "$work/window.trace" line)
+echo "board $board_name: probe port $board_probe_port, UART $board_uart_base IRQ $board_uart_irq," \
+  "$expected_setting"
 echo "firmware console: LoadImage ${load:-(nothing)}, StartImage ${start:-(nothing)}"
+((${before:-0} == 0)) || echo "firmware bytes on the UART before the module (left out): $before"
 echo "serial line: \"$serial\""
 echo "QEMU's 16550 after the last LCR write: $(describe_setting "$setting")"
 echo "accesses to other devices inside the window (dropped):" \
@@ -229,4 +249,4 @@ if ((checked == 2)); then
   exit 1
 fi
 boot_verdict "$report" "$setting" "$load" "$start" "$serial" \
-  "$(window_note "$work/window.trace" error)"
+  "$(window_note "$work/window.trace" error)" "$expected_setting"

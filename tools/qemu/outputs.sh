@@ -2,13 +2,15 @@
 # Decoding and judging what a QEMU boot of the module left behind: the serial line file, the
 # firmware console text and the port window cut from QEMU's trace. Sourced by boot.sh.
 
-# shellcheck disable=SC2034 # the constants are used by the scripts that source this file
+# shellcheck disable=SC2034 # the constant is used by the scripts that source this file
 readonly SERIAL_BANNER='\r\nOEM_Init_COM OK\r\n'
-# 115200 baud, 8 data bits, no parity, 2 stop bits, as the trace filter writes QEMU's decoding.
-readonly UART_SETTING='115200 8N2'
-# Ports read from the QEMU monitor before the CPU starts, so that the trace filter learns which
-# region is which: the probe port and the UART's scratch register (reads with no side effect).
-readonly MARKER_PORTS='0x259 0x247'
+
+# The ports read from the QEMU monitor before the CPU starts, so that the trace filter learns
+# which region is which: the probe port $1 and the scratch register of the UART at base $2
+# (reads with no side effect), in the order the filter expects them ("0x259 0x247").
+marker_ports() {
+  printf '%s 0x%x\n' "$1" $(($2 + 7))
+}
 
 # The bytes of file $1 as lower-case hex, space-separated, on one line.
 hex_bytes() {
@@ -40,8 +42,8 @@ loader_status() {
   console_text "$1" | sed -n -E "s/.*oemcom-boot: $2( [^:]*)?: (.*)\$/\\2/p" | head -n 1
 }
 
-# The value of the trace window file's comment "# $2: VALUE" (line, dropped), or its error
-# lines when $2 is "error", one per line.
+# The value of the trace window file's comment "# $2: VALUE" (line, dropped, before), or its
+# error lines when $2 is "error", one per line.
 window_note() {
   sed -n "s/^# $2: //p" "$1"
 }
@@ -66,8 +68,9 @@ describe_setting() {
 
 # The one verdict line of a boot, from: te-run's report on the port window ($1; its last line
 # is its verdict, and on a mismatch the line before names the first difference), the line
-# setting QEMU decoded ($2), the loader's LoadImage and StartImage statuses ($3, $4), the serial
-# line as visible_bytes shows it ($5) and the trace filter's errors, one per line ($6).
+# setting QEMU decoded ($2), the loader's LoadImage and StartImage statuses ($3, $4), the
+# module's serial line as visible_bytes shows it ($5), the trace filter's errors, one per line
+# ($6), and the line setting the board gives, as QEMU decodes it ($7).
 # "PASS: ..." names what was checked; "FAIL: ..." names each fault, the port trace's first.
 boot_verdict() {
   local faults=() error checked difference
@@ -86,8 +89,8 @@ boot_verdict() {
   done <<<"$6"
   if [[ -z $2 ]]; then
     faults+=("QEMU decoded no line setting after the module's last LCR write")
-  elif [[ $2 != "$UART_SETTING" ]]; then
-    faults+=("UART $2, not $UART_SETTING")
+  elif [[ $2 != "$7" ]]; then
+    faults+=("UART $2, not $7")
   fi
   if [[ $3 != EFI_SUCCESS ]]; then
     faults+=("LoadImage ${3:-printed no status}")

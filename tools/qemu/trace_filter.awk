@@ -5,26 +5,30 @@
 #   memory_region_ops_write cpu 0 mr 0x55d0c0ffee00 addr 0x243 value 0x87 size 1 name 'serial'
 #   serial_update_parameters baudrate=115200 parity='N' data=8 stop=2
 #
-# Which region is which. The firmware's console UART (COM1, 0x3F8) and the module's UART at
-# 0x240 are the same device model with the same region name, so names cannot tell them apart.
-# Before the CPU starts, boot.sh reads one register of each of the module's devices from the
-# QEMU monitor, in the order given by -v markers="0x259 0x247" (the probe port, then the UART's
-# scratch register: reads with no side effect). Those reads have no CPU (cpu -1); the N-th one
-# names the region, by pointer, behind the N-th marker port, and the difference between the port
-# and the traced address (zero when QEMU traces absolute port numbers, as 7.2 and 10 do) maps
-# every later address in that region to its port. The root I/O region 'io' answers every port
-# no device claims; its addresses are port numbers.
+# The board's ports come as -v probe=0x259 (the probe port) and -v uart=0x240 (the module's
+# UART base).
 #
-# Kept: accesses by a CPU to the marked regions (port 0x259; the UART's 8 registers) and to
-# unassigned ports (the Super I/O ports 0x4E and 0x4F, the delay port 0xED, and anything else a
-# module should not touch). Dropped: every other device, such as COM1, timers and the PIC, which
-# firmware timer callbacks may touch while the module runs.
+# Which region is which. The firmware's console UART (COM1, 0x3F8) and the module's UART are
+# the same device model with the same region name, so names cannot tell them apart. Before the
+# CPU starts, boot.sh reads one register of each of the module's devices from the QEMU monitor:
+# the probe port, then the UART's scratch register at uart + 7 (reads with no side effect;
+# marker_ports in outputs.sh). Those reads have no CPU (cpu -1); the N-th one names the region,
+# by pointer, behind the N-th marker port, and the difference between the port and the traced
+# address (zero when QEMU traces absolute port numbers, as 7.2 and 10 do) maps every later
+# address in that region to its port. The root I/O region 'io' answers every port no device
+# claims; its addresses are port numbers.
 #
-# The window runs from the first read of port 0x259 to the last write of the UART's THR
+# Kept: accesses by a CPU to the marked regions (the probe port; the UART's 8 registers) and to
+# unassigned ports (the Super I/O ports, the delay port, and anything else a module should not
+# touch). Dropped: every other device, such as COM1, timers and the PIC, which firmware timer
+# callbacks may touch while the module runs.
+#
+# The window runs from the first read of the probe port to the last write of the UART's THR
 # (offset 0 with LCR bit 7, DLAB, clear). Written at the end, one access a line:
 #   R 0x0259 0x00          direction, port, value (one byte)
 #   # line: 115200 8N2     the 16550 model's decoding after the last LCR write in the window
 #   # dropped: N           accesses to other devices inside the window
+#   # before: N            THR writes to the UART before the window: bytes the firmware sent
 #   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access)
 
 function hex_value(text, digits, value, i) {
@@ -48,10 +52,14 @@ function region_name(line) {
 }
 
 BEGIN {
-  marker_count = split(markers, marker_port, " ")
+  probe_port = hex_value(probe)
+  uart_port = hex_value(uart)
+  marker_count = 2
+  marker_port[1] = probe_port
+  marker_port[2] = uart_port + 7
   marked = 0
-  uart_port = hex_value("0x240")
   in_window = 0
+  before = 0
   kept = 0
   last_thr = 0
   dlab = 0
@@ -83,7 +91,7 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
   if ($3 == "-1") {
     if (direction == "R" && marked < marker_count) {
       marked++
-      offset[region] = hex_value(marker_port[marked]) - hex_value($7)
+      offset[region] = marker_port[marked] - hex_value($7)
     }
     next
   }
@@ -97,14 +105,19 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
     }
     next
   }
+  value = low_byte($9)
   if (!in_window) {
-    if (direction != "R" || port != hex_value("0x259")) {
+    if (direction == "W" && port == uart_port + 3) {
+      dlab = hex_value("0x" value) >= 128
+    } else if (direction == "W" && port == uart_port && !dlab) {
+      before++
+    }
+    if (direction != "R" || port != probe_port) {
       next
     }
     in_window = 1
     dropped = 0
   }
-  value = low_byte($9)
   access[++kept] = sprintf("%s 0x%04x 0x%s", direction, port, value)
   if ($11 != "1") {
     wide[kept] = sprintf("%d-byte %s of port 0x%04x in the window", $11,
@@ -121,11 +134,11 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
 
 END {
   if (marked < marker_count) {
-    errors[++error_count] = sprintf("no monitor read of port %s in the trace", \
+    errors[++error_count] = sprintf("no monitor read of port 0x%x in the trace", \
                                     marker_port[marked + 1])
   }
   if (!in_window) {
-    errors[++error_count] = "no read of port 0x259: the module did not run"
+    errors[++error_count] = sprintf("no read of port 0x%x: the module did not run", probe_port)
   }
   if (last_thr == 0) {
     last_thr = kept
@@ -144,6 +157,7 @@ END {
     }
   }
   print "# dropped: " (dropped_at_thr + 0)
+  print "# before: " before
   for (i = 1; i <= error_count; i++) {
     print "# error: " errors[i]
   }

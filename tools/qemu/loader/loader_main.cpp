@@ -1,11 +1,14 @@
 // BOOTIA32.EFI: loads the module's image from the loader's own volume, starts it, reports both
 // statuses on the firmware console and powers the machine off. The firmware's removable-media
-// boot path runs it, so no shell is needed.
+// boot path runs it, so no shell is needed. Built for the board the module is built for: before
+// anything else it takes the UART at the board's base away from the firmware's own drivers.
 #include <cstdint>
 
+#include "board.h"
 #include "console_print.h"
 #include "device_path.h"
 #include "efi_types.h"
+#include "uart_release.h"
 #include "uefi_boot.h"
 
 namespace {
@@ -18,9 +21,15 @@ constexpr uint32_t DEVICE_PATH_CAPACITY = 512;
 
 EFI_STATUS LoadAndStartModule(EFI_HANDLE Self, EFI_BOOT_SERVICES *Boot,
                               EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut) {
+  uint32_t Released = 0;
+  EFI_STATUS Status = ReleaseUart(Boot, SERIAL_BASE, &Released);
+  if (Status != EFI_SUCCESS || Released != 0) {
+    ConsolePrint(ConOut, "oemcom-boot: UART 0x%04x taken from the firmware's drivers: %r\n",
+                 SERIAL_BASE, Status);
+  }
   EFI_LOADED_IMAGE_PROTOCOL *Loaded = nullptr;
-  EFI_STATUS Status = Boot->HandleProtocol(Self, &EFI_LOADED_IMAGE_PROTOCOL_GUID,
-                                           reinterpret_cast<void **>(&Loaded));
+  Status = Boot->HandleProtocol(Self, &EFI_LOADED_IMAGE_PROTOCOL_GUID,
+                                reinterpret_cast<void **>(&Loaded));
   if (Status != EFI_SUCCESS) {
     ConsolePrint(ConOut, "oemcom-boot: loaded image protocol: %r\n", Status);
     return Status;

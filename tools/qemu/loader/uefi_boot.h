@@ -16,6 +16,10 @@ typedef char16_t CHAR16;
 
 constexpr EFI_STATUS EFI_INVALID_PARAMETER = EFI_STATUS_ERROR_BIT | 2;
 constexpr EFI_STATUS EFI_BUFFER_TOO_SMALL = EFI_STATUS_ERROR_BIT | 5;
+constexpr EFI_STATUS EFI_NOT_FOUND = EFI_STATUS_ERROR_BIT | 14;
+
+// EFI_LOCATE_SEARCH_TYPE ByProtocol: the handles that carry a protocol.
+constexpr uint32_t EFI_LOCATE_BY_PROTOCOL = 2;
 
 // Every table starts with this 24-byte header.
 struct EFI_TABLE_HEADER {
@@ -73,14 +77,25 @@ struct EFI_BOOT_SERVICES {
   EFI_STATUS(EFIAPI *HandleProtocol)(EFI_HANDLE Handle, const EFI_GUID *Protocol, void **Interface);
   void *Reserved;
   void *RegisterProtocolNotify;
-  void *LocateHandle;
+  EFI_STATUS(EFIAPI *LocateHandle)
+  (uint32_t SearchType, const EFI_GUID *Protocol, void *SearchKey, UINTN *BufferSize,
+   EFI_HANDLE *Buffer);
   void *LocateDevicePath;
   void *InstallConfigurationTable;
   EFI_STATUS(EFIAPI *LoadImage)
   (BOOLEAN BootPolicy, EFI_HANDLE ParentImageHandle, const EFI_DEVICE_PATH_PROTOCOL *DevicePath,
    const void *SourceBuffer, UINTN SourceSize, EFI_HANDLE *ImageHandle);
   EFI_STATUS(EFIAPI *StartImage)(EFI_HANDLE ImageHandle, UINTN *ExitDataSize, CHAR16 **ExitData);
-  // Exit, UnloadImage, ExitBootServices and the services after them are not called.
+  void *Exit;
+  void *UnloadImage;
+  void *ExitBootServices;
+  void *GetNextMonotonicCount;
+  void *Stall;
+  void *SetWatchdogTimer;
+  void *ConnectController;
+  EFI_STATUS(EFIAPI *DisconnectController)
+  (EFI_HANDLE ControllerHandle, EFI_HANDLE DriverImageHandle, EFI_HANDLE ChildHandle);
+  // OpenProtocol and the services after it are not called.
 };
 
 constexpr uint32_t EFI_RESET_SHUTDOWN = 2; // EFI_RESET_TYPE EfiResetShutdown: power off
@@ -126,18 +141,34 @@ struct EFI_LOADED_IMAGE_PROTOCOL {
   EFI_DEVICE_PATH_PROTOCOL *FilePath;
 };
 
+// The Super I/O protocol of the PI specification, on each device of a Super I/O chip.
+// GetResources gives the device's current resources as an ACPI resource descriptor list.
+struct EFI_SIO_PROTOCOL {
+  void *RegisterAccess;
+  EFI_STATUS(EFIAPI *GetResources)(const EFI_SIO_PROTOCOL *This, const uint8_t **ResourceList);
+  void *SetResources;
+  void *PossibleResources;
+  void *Modify;
+};
+
 constexpr EFI_GUID EFI_LOADED_IMAGE_PROTOCOL_GUID = {
     0x5B1B31A1, 0x9562, 0x11D2, {0x8E, 0x3F, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B}};
 constexpr EFI_GUID EFI_DEVICE_PATH_PROTOCOL_GUID = {
     0x09576E91, 0x6D3F, 0x11D2, {0x8E, 0x39, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B}};
+constexpr EFI_GUID EFI_SIO_PROTOCOL_GUID = {
+    0x215FDD18, 0xBD50, 0x4FEB, {0x89, 0x0B, 0x58, 0xCA, 0x0B, 0x47, 0x39, 0xE9}};
 
 // Offsets in pointer-sized slots after the 24-byte header, as the tables define them; on
 // IA-32 these are the byte offsets the firmware uses.
 constexpr size_t SLOT = sizeof(void *);
 static_assert(sizeof(EFI_TABLE_HEADER) == 24, "table header");
 static_assert(offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 24 + 16 * SLOT, "HandleProtocol");
+static_assert(offsetof(EFI_BOOT_SERVICES, LocateHandle) == 24 + 19 * SLOT, "LocateHandle");
 static_assert(offsetof(EFI_BOOT_SERVICES, LoadImage) == 24 + 22 * SLOT, "LoadImage");
 static_assert(offsetof(EFI_BOOT_SERVICES, StartImage) == 24 + 23 * SLOT, "StartImage");
+static_assert(offsetof(EFI_BOOT_SERVICES, DisconnectController) == 24 + 31 * SLOT,
+              "DisconnectController");
+static_assert(offsetof(EFI_SIO_PROTOCOL, GetResources) == SLOT, "GetResources");
 static_assert(offsetof(EFI_RUNTIME_SERVICES, ResetSystem) == 24 + 10 * SLOT, "ResetSystem");
 static_assert(offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == SLOT, "OutputString");
 #if defined(__i386__)
