@@ -127,6 +127,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   Script[28].Value = 0x03;
   const ImageFile Trace8n1("trace_8n1.txt", TraceFile(Script));
   const ImageFile TraceBad("trace_bad.txt", {'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
+  // clang-format off
   const CliCase Cases[] = {
       {{"--help"}, 0, "usage: te-run [options] IMAGE.te"},
       {{}, 2, "te-run: no image given"},
@@ -145,12 +146,17 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
       {{"--check-trace", Fifo}, 2, ".fifo: is a FIFO, not a regular file"},
       {{"--busy", "10001", Clean}, 2, "--busy needs a number up to 10000, not '10001'"},
-      {{"--probe", "0x00", "--busy", "10000", Built}, 0, "verdict: PASS: board reference: 190067 port accesses"},
+      {{"--probe", "0x00", "--busy", "10000", Built},
+       0,
+       "verdict: PASS: board reference: 190067 port accesses"},
       {{"--probe", "0x00", "--busy", "10000", Built}, 0, "UART LSR (10000 times)\n"},
       {{"--busy", "10000", Loop}, 1, "does not return within 1000000 instructions"},
       {{"--base", "0xffffff00", Clean}, 2, "does not fit below 4 GiB"},
       {{"--no-script", Clean}, 0, "result: EAX 0x00000000 (EFI_SUCCESS)\n"},
-      {{Clean}, 1, "verdict: FAIL: board reference: trace ends after 0 accesses, expected 43; UART no divisor 5N1"},
+      {{Clean},
+       1,
+       "verdict: FAIL: board reference: trace ends after 0 accesses, expected 43; UART no divisor "
+       "5N1"},
       {{"--busy=1", Unpolled},
        1,
        "serial line (1 bytes): \"A\"\nresult: EAX 0xaaaaaa41\n"
@@ -173,18 +179,24 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{"--probe", "0xff", "--base", "0x7ff00000", Built}, 0, "run: clean\n"},
       {{"--probe", "0xff", Built},
        0,
-       "verdict: PASS: board reference: 43 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 43 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
       {{"--probe", "0x00", Built},
        0,
-       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
       {{"--probe", "0xfe", Built},
        0,
-       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS\n"},
-      {{"--probe", "0xfe", "--busy", "3", PlayerOk.Name()}, 0, "verdict: PASS: board reference: 124 port accesses"},
+       "verdict: PASS: board reference: 67 port accesses match the script; UART 115200 8N2; "
+       "EFI_SUCCESS\n"},
+      {{"--probe", "0xfe", "--busy", "3", PlayerOk.Name()},
+       0,
+       "verdict: PASS: board reference: 124 port accesses"},
       {{"--probe", "0x00", Lcr8n1.Name()},
        1,
        "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"
-       "verdict: FAIL: board reference: step 29 differs from the script; UART 115200 8N1, expected 115200 8N2\n"},
+       "verdict: FAIL: board reference: step 29 differs from the script; UART 115200 8N1, expected "
+       "115200 8N2\n"},
       {{"--probe", "0x00", DlmFirst.Name()},
        1,
        "step 27: expected W 0x0240 <- 0x01  UART DLL, got W 0x0241 <- 0x00  UART DLM\n"},
@@ -223,6 +235,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{"--check-trace", TraceOk.Name(), Built}, 2, "--check-trace takes no image"},
       {{"--print-script", "--stack", "8192"}, 2, "--stack applies only to a run of an image"},
   };
+  // clang-format on
   for (const CliCase &Case : Cases) {
     std::string Line;
     for (const std::string &Word : Case.Arguments) {
