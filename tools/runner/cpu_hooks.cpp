@@ -136,9 +136,9 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t Size, void *User
     Run.Fault(ExecutesOutside(Run.Layout, Address));
     return;
   }
-  const uint32_t Rva = Run.Eip - Run.Layout.ImageLow;
-  ++Run.Result.InstructionsAt[Rva];
-  Run.Result.InstructionLengths[Rva] = Size;
+  Executed &At = Run.ExecutedAt[Run.Eip - Run.Layout.ImageLow];
+  ++At.Count;
+  At.Length = Size;
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
 }
 

@@ -164,11 +164,14 @@ bool CpuSession::SetUpCall(const CallSetup &Call, std::string *Error) {
 }
 
 void CpuSession::CallEntry(uint32_t Entry) {
-  Run(Entry);
+  Run(Entry, HOST_TIME_LIMIT_US);
 }
 
+// Without a host time limit: Unicorn's timer is a thread that polls every 100 us and is joined
+// at the end of each run, which would cost a short call several times its own time. The
+// instruction bound ends every call.
 void CpuSession::Call() {
-  Run(CallStart);
+  Run(CallStart, 0);
 }
 
 bool CpuSession::WriteMemory(uint32_t Address, ByteView Bytes, std::string *Error) {
@@ -197,10 +200,11 @@ bool CpuSession::ForgetCode(uint64_t Low, uint64_t High, std::string *Error) {
   return true;
 }
 
-void CpuSession::Run(uint32_t Function) {
+void CpuSession::Run(uint32_t Function, uint64_t TimeLimitUs) {
   const auto Start = std::chrono::steady_clock::now();
-  const uc_err Status = uc_emu_start(Uc, Function, Layout.Sentinel, HOST_TIME_LIMIT_US, 0);
+  const uc_err Status = uc_emu_start(Uc, Function, Layout.Sentinel, TimeLimitUs, 0);
   const auto Elapsed = std::chrono::steady_clock::now() - Start;
+  TakeExecuted();
   Result.PeakStack = CallEsp - LowestEsp;
   Result.Eax = Register(UC_X86_REG_EAX);
   if (!Result.Faults.empty()) {
@@ -210,11 +214,22 @@ void CpuSession::Run(uint32_t Function) {
   if (Status != UC_ERR_OK) {
     Fault(std::string("stops with emulator error: ") + uc_strerror(Status));
   } else if (Eip != Layout.Sentinel) {
-    Fault(Elapsed >= std::chrono::microseconds(HOST_TIME_LIMIT_US)
+    Fault(TimeLimitUs != 0 && Elapsed >= std::chrono::microseconds(TimeLimitUs)
               ? "does not return within the host time limit of 60 s"
               : "stops without returning");
   } else {
     CheckReturn();
+  }
+}
+
+void CpuSession::TakeExecuted() {
+  // The entries stay for the next run, which mostly executes the same instructions.
+  for (auto &[Rva, At] : ExecutedAt) {
+    if (At.Count != 0) {
+      Result.InstructionsAt[Rva] += At.Count;
+      Result.InstructionLengths[Rva] = At.Length;
+      At.Count = 0;
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,7 +59,8 @@ public:
   // Sets up another call, on the loaded image: its frame, the registers, and the memory it is
   // given. Result's counts go on from where they are; the caller resets them between calls.
   [[nodiscard]] bool SetUpCall(const CallSetup &Call, std::string *Error);
-  // Runs the call last set up, then checks how it returned.
+  // Runs the call last set up, then checks how it returned. Only the instruction bound limits
+  // its time.
   void Call();
 
   // Copies between the host and the emulated memory, such as the call data area.
@@ -86,11 +88,14 @@ private:
   static bool OnInvalid(uc_engine *Uc, void *User);
 
   [[nodiscard]] bool AddHooks(std::string *Error);
-  void Run(uint32_t Function);
+  // Runs from Function to the return sentinel; a TimeLimitUs of 0 sets no host time limit.
+  void Run(uint32_t Function, uint64_t TimeLimitUs);
   void CheckReturn();
   void CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High);
   void CheckCallData(bool IsWrite, uint64_t Low, uint64_t High);
   void CheckModel();
+  // Adds what the run executed to Result's counts and lengths by RVA.
+  void TakeExecuted();
   // Records a fault, with the EIP of the instruction at fault, and stops the CPU.
   void Fault(const std::string &What);
   // The register's value; a failed read is a fault.
@@ -112,4 +117,11 @@ private:
   bool Stopping = false;           // a fault was found: hooks stay quiet until the CPU halts
   uint8_t ArgumentWritten = 0;     // one bit per argument byte the image wrote before reading
   size_t ModelFaultsSeen = 0;
+  // Executed inside the image during the run, by RVA: a hash lookup per instruction, where the
+  // result's ordered maps would cost several times as much.
+  struct Executed {
+    uint64_t Count = 0;
+    uint32_t Length = 0;
+  };
+  std::unordered_map<uint32_t, Executed> ExecutedAt;
 };
