@@ -69,6 +69,7 @@ TEST(ImageCoverage, CodeExtentFromTheMap) {
   EXPECT_EQ(Extent.PreferredBase, 0x400000u);
   EXPECT_EQ(Extent.Low, 0x200u);
   EXPECT_EQ(Extent.High, 0x20Cu);
+  EXPECT_EQ(Extent.TextEnd, 0x20Au);
 
   // Without constant data, the code is .text.
   std::string NoData = CALLS_MAP;
@@ -77,6 +78,7 @@ TEST(ImageCoverage, CodeExtentFromTheMap) {
   const TextFile CodeOnly("code_only.map", NoData);
   ASSERT_TRUE(ReadCodeExtent(CodeOnly.Name(), &Extent, &Error)) << Error;
   EXPECT_EQ(Extent.High, 0x20Au);
+  EXPECT_EQ(Extent.TextEnd, 0x20Au);
 
   // The built image's code starts at its entry and ends before its constant data.
   ASSERT_TRUE(ReadCodeExtent(OEMCOM_MAP_PATH, &Extent, &Error)) << Error;
@@ -112,7 +114,7 @@ TEST(ImageCoverage, TeRunExecutedAndTheReport) {
   EXPECT_EQ(Report.Output, "code bytes executed (" + MapName +
                                "): 10 of 12 (83.3%)\n"
                                "not executed (linked address, bytes, place):\n"
-                               "  0x0040020a  2 bytes  Helper+0x4\n");
+                               "  0x0040020a  2 bytes  padding after .text\n");
 
   // A gap that spans a symbol is split there.
   const TextFile Some("calls.some", "0x00000200 5\n0x00000209 1\n");
@@ -122,7 +124,7 @@ TEST(ImageCoverage, TeRunExecutedAndTheReport) {
                 "not executed (linked address, bytes, place):\n"
                 "  0x00400205  1 byte  Entry+0x5\n"
                 "  0x00400206  3 bytes  Helper\n"
-                "  0x0040020a  2 bytes  Helper+0x4\n");
+                "  0x0040020a  2 bytes  padding after .text\n");
 
   // The built image's entry never reaches the directive engine.
   const TextFile Entry("entry.executed", "");
@@ -166,11 +168,11 @@ TEST(ImageCoverage, CommandExitStatusAndMessage) {
        "bytes)"},
       {{M, Long.Name()}, 2, "line 1: '0x00000200 16' is not an instruction"},
       {{M, E}, 0, "): 10 of 12 (83.3%)\n"},
-      {{"--min", "83", M, E}, 0, "  0x0040020a  2 bytes  Helper+0x4\n"},
+      {{"--min", "83", M, E}, 0, "  0x0040020a  2 bytes  padding after .text\n"},
       {{"--min=84", M, E},
        1,
        "(83.3%)\nnot executed (linked address, bytes, place):\n"
-       "  0x0040020a  2 bytes  Helper+0x4\nbelow the minimum of 84%\n"},
+       "  0x0040020a  2 bytes  padding after .text\nbelow the minimum of 84%\n"},
   };
   for (const CoverageCase &Case : Cases) {
     std::string Line;

@@ -108,11 +108,18 @@ bool ReadCodeExtent(const std::string &Path, CodeExtent *Extent, std::string *Er
   if (Start == Map.SectionStart.end()) {
     return Fail(Error, "no symbol in section " + std::to_string(Text->Section) + " to place it");
   }
-  const uint32_t End = Data != Map.Contributions.end() ? Data->Offset : Text->Offset + Text->Length;
+  uint32_t TextEnd = 0;
+  for (const Contribution &Part : Map.Contributions) {
+    if (Part.Name == ".text" && Part.Section == Text->Section) {
+      TextEnd = std::max(TextEnd, Part.Offset + Part.Length);
+    }
+  }
+  const uint32_t End = Data != Map.Contributions.end() ? Data->Offset : TextEnd;
   const uint32_t Rva = Start->second - static_cast<uint32_t>(Map.PreferredBase);
   Extent->PreferredBase = static_cast<uint32_t>(Map.PreferredBase);
   Extent->Low = Rva + Text->Offset;
   Extent->High = Rva + End;
+  Extent->TextEnd = Rva + std::min(TextEnd, End);
   return true;
 }
 
@@ -179,17 +186,21 @@ std::string CoverageReport(const std::string &MapName, const CodeExtent &Extent,
       ++At;
       continue;
     }
-    // A gap ends at the next covered byte or where the next symbol starts.
+    // A gap ends at the next covered byte, where the next symbol starts, or where .text ends.
     const uint32_t Linked = Extent.PreferredBase + Extent.Low + At;
     const auto NextSymbol = Symbols.upper_bound(Linked);
+    const uint64_t Stop = std::min<uint64_t>(
+        NextSymbol == Symbols.end() ? UINT64_MAX : NextSymbol->first,
+        Extent.Low + At < Extent.TextEnd ? Extent.PreferredBase + Extent.TextEnd : UINT64_MAX);
     uint32_t End = At + 1;
     while (End < Covered.size() && !Covered[End] &&
-           (NextSymbol == Symbols.end() ||
-            Extent.PreferredBase + Extent.Low + End < NextSymbol->first)) {
+           Extent.PreferredBase + Extent.Low + End < Stop) {
       ++End;
     }
-    Gaps += "  " + Hex(Linked, 8) + "  " + Counted(End - At, "byte") + "  " +
-            PlaceName(Symbols, Linked) + "\n";
+    Gaps +=
+        "  " + Hex(Linked, 8) + "  " + Counted(End - At, "byte") + "  " +
+        (Extent.Low + At >= Extent.TextEnd ? "padding after .text" : PlaceName(Symbols, Linked)) +
+        "\n";
     At = End;
   }
   if (!Gaps.empty()) {

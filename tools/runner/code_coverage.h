@@ -18,6 +18,8 @@ using ExecutedCode = std::map<uint32_t, uint32_t>;
 struct CodeExtent {
   uint32_t PreferredBase = 0; // the linked ImageBase
   uint32_t Low = 0, High = 0; // RVAs: [Low, High)
+  uint32_t TextEnd = 0;       // RVA where the section's .text contributions end: up to High,
+                              // the linker's padding before the constant data
 };
 
 // Reads the code extent from the lld-link map at Path. On failure returns false and sets Error:
@@ -40,7 +42,7 @@ struct CoverageFigures {
 CoverageFigures MeasureCoverage(const CodeExtent &Extent, const ExecutedCode &Code);
 
 // "code bytes executed (MAP): 1530 of 1548 (98.8%)", then a line for each run of bytes no
-// instruction covered, split where a symbol starts, with its linked addresses and its place:
-// "  0x00400352..0x00400357     5 bytes  PutDirective+0x39".
+// instruction covered, split where a symbol starts, with its linked address, its length and its
+// place: "  0x00400352  5 bytes  PutDirective+0x39", or "padding after .text" past TextEnd.
 std::string CoverageReport(const std::string &MapName, const CodeExtent &Extent,
                            const LinkMap &Symbols, const ExecutedCode &Code);
