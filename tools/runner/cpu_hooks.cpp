@@ -66,11 +66,12 @@ std::string Nearest(const std::vector<CallRegion> &Regions, uint64_t Address) {
   }
   if (Below != nullptr) {
     const uint64_t Past = Address - Below->High;
-    return Past == 0 ? " (just past the end of " + Below->Name + ")"
-                     : " (" + Counted(Past, "byte") + " past the end of " + Below->Name + ")";
+    return Past == 0
+               ? " (just past the end of " + RegionName(*Below) + ")"
+               : " (" + Counted(Past, "byte") + " past the end of " + RegionName(*Below) + ")";
   }
   if (Above != nullptr) {
-    return " (" + Counted(Above->Low - Address, "byte") + " before " + Above->Name + ")";
+    return " (" + Counted(Above->Low - Address, "byte") + " before " + RegionName(*Above) + ")";
   }
   return "";
 }
@@ -82,6 +83,14 @@ CpuSession &Self(void *User) {
 }
 
 } // namespace
+
+std::string RegionName(const CallRegion &Region) {
+  const std::string Bytes = Counted(Region.High - Region.Low, "byte");
+  if (Region.Argument == 0) {
+    return "the output buffer of " + Bytes;
+  }
+  return "argument " + std::to_string(Region.Argument) + " (" + Region.What + " of " + Bytes + ")";
+}
 
 void CpuSession::CheckModel() {
   const std::vector<std::string> &Faults = Model->Faults();
@@ -112,7 +121,7 @@ void CpuSession::CheckCallData(bool IsWrite, uint64_t Low, uint64_t High) {
   const int Size = static_cast<int>(High - Low);
   if (Holder != Regions.end()) {
     if (IsWrite && !Holder->Writable) {
-      Fault("writes to " + Holder->Name + ": " + AccessText("write", Low, Size));
+      Fault("writes to " + RegionName(*Holder) + ": " + AccessText("write", Low, Size));
     }
     return;
   }

@@ -24,8 +24,14 @@
 struct CallRegion {
   uint32_t Low = 0, High = 0; // [Low, High)
   bool Writable = false;
-  std::string Name; // for fault messages: "argument 3 (8-bit string, 6 bytes)"
+  // For fault messages: which argument points at it (from 1), and what it holds ("8-bit
+  // string"); the output buffer when Argument is 0.
+  uint32_t Argument = 0;
+  const char *What = "";
 };
+
+// "argument 3 (8-bit string of 6 bytes)", "the output buffer of 5 bytes".
+std::string RegionName(const CallRegion &Region);
 
 // A call the session makes: the function's address and its 32-bit argument slots, the first at
 // [esp+4] on entry, with the return address below them pointing at the layout's sentinel.

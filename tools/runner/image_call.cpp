@@ -48,7 +48,7 @@ CallArgument CallArgument::Text16(const char16_t *Text) {
                          : CallArgument{Kind::Block, 0, UnitsWithTerminator(Text), "16-bit string"};
 }
 
-CallArgument CallArgument::Block(ByteView Bytes, const std::string &What) {
+CallArgument CallArgument::Block(ByteView Bytes, const char *What) {
   return {Kind::Block, 0, std::vector<uint8_t>(Bytes.begin(), Bytes.end()), What};
 }
 
@@ -119,7 +119,6 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
   bool HasOutput = false;
   for (size_t Index = 0; Index < Arguments.size(); ++Index) {
     const CallArgument &Argument = Arguments[Index];
-    const std::string Number = "argument " + std::to_string(Index + 1);
     switch (Argument.Is) {
     case CallArgument::Kind::Word:
       Setup.Slots.push_back(static_cast<uint32_t>(Argument.Value));
@@ -133,22 +132,21 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
       if (!HasOutput) {
         HasOutput = true;
         Writes.emplace_back(Layout.DataLow, Sentinels);
-        Setup.Regions.push_back({Buffer, Buffer + Output.Capacity, true,
-                                 "the output buffer of " + Counted(Output.Capacity, "byte")});
+        Setup.Regions.push_back({Buffer, Buffer + Output.Capacity, true, 0, ""});
       }
       break;
     case CallArgument::Kind::Block: {
       const uint64_t At = AlignUp(Next + BLOCK_GAP, BLOCK_ALIGN);
       if (!Fits(DataSize, At, Argument.Bytes.size())) {
-        return Fail(Error,
-                    Number + " does not fit in the call data area of " + Counted(DataSize, "byte"));
+        return Fail(Error, "argument " + std::to_string(Index + 1) +
+                               " does not fit in the call data area of " +
+                               Counted(DataSize, "byte"));
       }
       const uint32_t Address = Layout.DataLow + static_cast<uint32_t>(At);
       Setup.Slots.push_back(Address);
       Writes.emplace_back(Address, Argument.Bytes);
-      Setup.Regions.push_back(
-          {Address, Address + static_cast<uint32_t>(Argument.Bytes.size()), false,
-           Number + " (" + Argument.What + " of " + Counted(Argument.Bytes.size(), "byte") + ")"});
+      Setup.Regions.push_back({Address, Address + static_cast<uint32_t>(Argument.Bytes.size()),
+                               false, static_cast<uint32_t>(Index + 1), Argument.What});
       Next = At + Argument.Bytes.size();
       break;
     }
@@ -164,9 +162,8 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
     }
   }
 
-  // A fresh count for this call; the instruction lengths add up over all of them.
+  // A fresh count for this call; the instructions by RVA add up over all of them.
   Runs.Faults.clear();
-  Runs.InstructionsAt.clear();
   Runs.Instructions = 0;
   Runs.Eax = 0;
   Runs.PeakStack = 0;
@@ -178,7 +175,8 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
   Result->Instructions = Runs.Instructions;
   Result->PeakStack = Runs.PeakStack;
   for (const std::string &Fault : Runs.Faults) {
-    Result->Faults.push_back(Function + " " + Fault);
+    Result->Faults.push_back(Function + ' ');
+    Result->Faults.back() += Fault;
   }
   // A call that wrote to the image's own pages broke a rule and stopped there; the next call
   // gets the image as loaded, and no translation of the bytes it changed.

@@ -37,16 +37,17 @@ struct CallArgument {
   Kind Is = Kind::Word;
   uint64_t Value = 0;
   std::vector<uint8_t> Bytes;
-  std::string What; // a Block's kind, for fault messages: "8-bit string"
+  const char *What = ""; // a Block's kind, for fault messages: "8-bit string"
 
-  static CallArgument Word(uint32_t Value) { return {Kind::Word, Value, {}, {}}; }
-  static CallArgument Wide(uint64_t Value) { return {Kind::Wide, Value, {}, {}}; }
+  static CallArgument Word(uint32_t Value) { return {Kind::Word, Value, {}, ""}; }
+  static CallArgument Wide(uint64_t Value) { return {Kind::Wide, Value, {}, ""}; }
   // The bytes of Text up to and with its NUL; a null Text is a null pointer.
   static CallArgument Text(const char *Text);
   // The units of Text up to and with its zero unit; a null Text is a null pointer.
   static CallArgument Text16(const char16_t *Text);
-  static CallArgument Block(ByteView Bytes, const std::string &What);
-  static CallArgument Output() { return {Kind::Output, 0, {}, {}}; }
+  // What is a literal: fault messages read it during the call.
+  static CallArgument Block(ByteView Bytes, const char *What);
+  static CallArgument Output() { return {Kind::Output, 0, {}, ""}; }
 };
 
 // The output buffer of a call: Capacity bytes the call may write, with Guard sentinel bytes on
@@ -107,7 +108,9 @@ private:
   LinkMap Symbols;
   CallOptions Options;
   RunLayout Layout;
-  RunResult Runs; // the session's counts and faults; its instruction lengths add up over calls
+  // The session's counts and faults. Its instructions by RVA, counts and lengths, add up over
+  // the calls: after the first few, a call adds no entries to these maps.
+  RunResult Runs;
   std::unique_ptr<CpuSession> Session;
 };
 
