@@ -88,7 +88,8 @@ fi
 printf '%-40s %8s %-8s %s\n' "code bytes the tests execute" "$covered_percent" "%" \
   "$covered_bytes of $code_total $verdict"
 echo "code bytes no test executes, read from the link map (linked address, bytes, place):"
-sed -n '3,$p' <<<"$coverage" | sed 's/^/  /'
+unexecuted=$(sed -n '3,$p' <<<"$coverage")
+sed 's/^/  /' <<<"${unexecuted:-  none}"
 
 # te-run's "instructions by function" lines, the last of its output.
 by_function() { sed -n '/^instructions by function/,$p' | sed '1d; s/^/  /'; }
