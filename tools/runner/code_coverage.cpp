@@ -174,8 +174,9 @@ std::string CoverageReport(const std::string &MapName, const CodeExtent &Extent,
                            const LinkMap &Symbols, const ExecutedCode &Code) {
   const std::vector<bool> Covered = CoveredBytes(Extent, Code);
   const CoverageFigures Figures = MeasureCoverage(Extent, Code);
+  // Tenths of a percent, cut rather than rounded: 94.96% must not read as 95.0%.
   const uint64_t Tenths =
-      Figures.CodeBytes == 0 ? 0 : uint64_t{Figures.ExecutedBytes} * 1000 / Figures.CodeBytes;
+      uint64_t{Figures.ExecutedBytes} * 1000 / std::max<uint32_t>(Figures.CodeBytes, 1);
   std::string Report = "code bytes executed (" + MapName +
                        "): " + std::to_string(Figures.ExecutedBytes) + " of " +
                        std::to_string(Figures.CodeBytes) + " (" + std::to_string(Tenths / 10) +

@@ -164,14 +164,14 @@ bool CpuSession::SetUpCall(const CallSetup &Call, std::string *Error) {
 }
 
 void CpuSession::CallEntry(uint32_t Entry) {
-  Run(Entry, HOST_TIME_LIMIT_US);
+  Execute(Entry, HOST_TIME_LIMIT_US);
 }
 
 // Without a host time limit: Unicorn's timer is a thread that polls every 100 us and is joined
 // at the end of each run, which would cost a short call several times its own time. The
 // instruction bound ends every call.
 void CpuSession::Call() {
-  Run(CallStart, 0);
+  Execute(CallStart, 0);
 }
 
 bool CpuSession::WriteMemory(uint32_t Address, ByteView Bytes, std::string *Error) {
@@ -200,7 +200,7 @@ bool CpuSession::ForgetCode(uint64_t Low, uint64_t High, std::string *Error) {
   return true;
 }
 
-void CpuSession::Run(uint32_t Function, uint64_t TimeLimitUs) {
+void CpuSession::Execute(uint32_t Function, uint64_t TimeLimitUs) {
   const auto Start = std::chrono::steady_clock::now();
   const uc_err Status = uc_emu_start(Uc, Function, Layout.Sentinel, TimeLimitUs, 0);
   const auto Elapsed = std::chrono::steady_clock::now() - Start;

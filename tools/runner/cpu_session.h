@@ -95,7 +95,7 @@ private:
 
   [[nodiscard]] bool AddHooks(std::string *Error);
   // Runs from Function to the return sentinel; a TimeLimitUs of 0 sets no host time limit.
-  void Run(uint32_t Function, uint64_t TimeLimitUs);
+  void Execute(uint32_t Function, uint64_t TimeLimitUs);
   void CheckReturn();
   void CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High);
   void CheckCallData(bool IsWrite, uint64_t Low, uint64_t High);

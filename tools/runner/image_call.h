@@ -103,7 +103,7 @@ private:
   std::string PlaceOf(uint32_t Address) const;
 
   std::vector<uint8_t> File; // the TE file, which Image.Te views
-  LoadedImage Image;
+  LoadedImage Image{};
   std::vector<uint8_t> Pristine; // Image.Pages as loaded
   LinkMap Symbols;
   CallOptions Options;
