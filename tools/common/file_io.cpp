@@ -98,23 +98,6 @@ bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *
   return true;
 }
 
-bool AppendFileText(const std::string &Path, const std::string &Text, std::string *Error) {
-  const int Descriptor = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (Descriptor < 0) {
-    return Fail(Error, SystemError("cannot open for appending"));
-  }
-  bool Written = WriteAll(Descriptor, std::vector<uint8_t>(Text.begin(), Text.end()));
-  std::string Message = Written ? std::string() : SystemError("cannot write");
-  if (close(Descriptor) != 0 && Written) {
-    Written = false;
-    Message = SystemError("cannot write");
-  }
-  if (!Written) {
-    return Fail(Error, Message);
-  }
-  return true;
-}
-
 bool ReplaceFileBytes(const std::string &Path, const std::vector<uint8_t> &Bytes,
                       std::string *Error) {
   std::string Temporary = FolderOf(Path) + ".te-tool.XXXXXX";

@@ -25,12 +25,6 @@ using LineTaker = std::function<bool(const std::string &Line, std::string *Reaso
 [[nodiscard]] bool ReadTextLines(const std::string &Path, const LineTaker &Take,
                                  std::string *Error);
 
-// Adds Text to the end of Path, creating it (0644) when it does not exist. Text goes out in one
-// write to a file opened for appending, so several processes adding lines at once each keep
-// theirs whole.
-[[nodiscard]] bool AppendFileText(const std::string &Path, const std::string &Text,
-                                  std::string *Error);
-
 // Writes Bytes to a new temporary file in Path's folder, then renames it over Path. On any
 // failure the temporary file is removed and Path is left as it was.
 [[nodiscard]] bool ReplaceFileBytes(const std::string &Path, const std::vector<uint8_t> &Bytes,

@@ -1,6 +1,7 @@
 #include "image_call.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -112,6 +113,10 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
   // The call data area: the output buffer between its guards, then each block.
   const uint64_t DataSize = Layout.DataHigh - Layout.DataLow;
   const uint64_t OutputArea = uint64_t{Output.Guard} * 2 + Output.Capacity;
+  if (OutputArea > DataSize) {
+    return Fail(Error, "the output buffer of " + Counted(Output.Capacity, "byte") +
+                           " does not fit in the call data area of " + Counted(DataSize, "byte"));
+  }
   const uint32_t Buffer = Layout.DataLow + Output.Guard;
   std::vector<std::pair<uint32_t, ByteView>> Writes;
   const std::vector<uint8_t> Sentinels(OutputArea, Output.Sentinel);
@@ -151,10 +156,6 @@ bool ImageCaller::Call(const std::string &Function, std::span<const CallArgument
       break;
     }
     }
-  }
-  if (OutputArea > DataSize) {
-    return Fail(Error, "the output buffer of " + Counted(Output.Capacity, "byte") +
-                           " does not fit in the call data area of " + Counted(DataSize, "byte"));
   }
   for (const auto &[Address, Bytes] : Writes) {
     if (!Session->WriteMemory(Address, Bytes, Error)) {

@@ -1,5 +1,6 @@
 #include "image_coverage_cli.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
