@@ -2,6 +2,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "format_check.h"
 #include "status_name.h"
@@ -50,6 +51,7 @@ const StatusCase StatusCases[] = {
 };
 
 TEST(StatusToName, EveryClassBoundary) {
+  std::vector<FormatCase> Rows;
   for (const StatusCase &Case : StatusCases) {
     SCOPED_TRACE(Case.Text);
     const char *Name = StatusToName(Case.Status);
@@ -59,15 +61,13 @@ TEST(StatusToName, EveryClassBoundary) {
     } else {
       EXPECT_EQ(Name, nullptr);
     }
-    char Buffer[64];
-    EXPECT_EQ(FormatText(Buffer, sizeof Buffer, "%r", Case.Status),
-              static_cast<int32_t>(std::strlen(Case.Text)));
-    EXPECT_STREQ(Buffer, Case.Text);
+    Rows.push_back(FORMAT_CASE(Case.Text, "%r", Case.Status));
   }
+  CheckAllCapacities(Rows);
 }
 
-// Every name of every table, in code order from the table's first status value; the value
-// after the last name has none.
+// Every name of every table, in code order from the table's first status value, printed by
+// '%r' on the host and on the image; the value after the last name has none.
 struct NameTable {
   EFI_STATUS First;
   const char *Names; // separated by blanks
@@ -91,6 +91,7 @@ const NameTable NameTables[] = {
 };
 
 TEST(StatusToName, EveryNameOfEveryTable) {
+  std::vector<FormatCase> Rows;
   for (const NameTable &Table : NameTables) {
     std::istringstream Names(Table.Names);
     EFI_STATUS Status = Table.First;
@@ -98,9 +99,11 @@ TEST(StatusToName, EveryNameOfEveryTable) {
       const char *Found = StatusToName(Status);
       ASSERT_NE(Found, nullptr) << Name;
       EXPECT_EQ(Found, Name);
+      Rows.push_back(FORMAT_CASE(Name, "%r", Status));
     }
     EXPECT_EQ(StatusToName(Status), nullptr) << "after " << Table.Names;
   }
+  CheckAllCapacities(Rows);
 }
 
 const EFI_GUID *SampleGuid() {

@@ -1,8 +1,14 @@
 // Plain text, strings, characters, '%%', dropped directives, widths and the capacity rule.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "efi_types.h"
 #include "format_check.h"
+#include "format_image.h"
+#include "image_call.h"
 
 using namespace std::string_literals;
 
@@ -84,6 +90,25 @@ TEST(FormatText, NullBufferOrFormatWritesNothing) {
   EXPECT_EQ(FormatText(nullptr, 0, nullptr), -1);
   for (const char Byte : Buffer) {
     EXPECT_EQ(Byte, SENTINEL);
+  }
+  // The same three calls on the image: -1, and its buffer, where there is one, untouched.
+  FormatImage &Image = TheFormatImage();
+  ASSERT_EQ(Image.Error, "");
+  const CallArgument Null = CallArgument::Word(0);
+  const std::vector<CallArgument> Calls[] = {
+      {Null, CallArgument::Word(8), CallArgument::Text("abc")},
+      {CallArgument::Output(), CallArgument::Word(8), Null},
+      {Null, Null, Null},
+  };
+  for (const std::vector<CallArgument> &Arguments : Calls) {
+    CallResult Result;
+    std::string Error;
+    ASSERT_TRUE(Image.Caller.Call("FormatText", Arguments, {8, SLACK, SENTINEL}, &Result, &Error))
+        << Error;
+    EXPECT_EQ(Result.Faults, std::vector<std::string>());
+    EXPECT_EQ(static_cast<int32_t>(Result.Eax), -1);
+    EXPECT_EQ(std::count(Result.Output.begin(), Result.Output.end(), SENTINEL),
+              static_cast<std::ptrdiff_t>(Result.Output.size()));
   }
 }
 

@@ -10,10 +10,11 @@ readonly BUDGET_TE_BYTES=3032
 readonly BUDGET_STACK_BYTES=2150
 readonly BUDGET_INSTRUCTIONS_PROBE_FF=430
 readonly BUDGET_INSTRUCTIONS_PROBE_00=500
+readonly MINIMUM_COVERAGE_PERCENT=95
 
 tools/deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target image te-tool te-run >/dev/null
+cmake --build "$build" --target image te-tool te-run image-coverage module_tests >/dev/null
 # shellcheck source-path=SCRIPTDIR source=qemu/board_values.sh
 source tools/qemu/board_values.sh
 read_board "$build/board/board.env" || { echo "report.sh: $board_error" >&2; exit 2; }
@@ -46,7 +47,26 @@ stack=$(printf '%s\n%s\n' "$(value "peak stack:" <<<"$run_ff")" "$(value "peak s
 wire_characters=$(sed -n 's/^serial line (\([0-9]*\) bytes).*/\1/p' <<<"$run_00")
 wire_us=$((wire_characters * bits_per_character * 1000000 / baud))
 
+# The image's code the tests execute: te-run's entry runs for each probe value and busy count
+# the tests use, and every format row on the image's FormatText (module_tests), each executed
+# instruction counted once.
+executed=$(mktemp)
+trap 'rm -f "$executed"' EXIT
+for probe in 0xff 0x00 0xfe; do
+  for busy in 0 3; do
+    "$build/tools/runner/te-run" --probe "$probe" --busy "$busy" --executed "$executed" \
+      "$image" >/dev/null
+  done
+done
 status=0
+if ! OEMCOM_EXECUTED=$executed "$build/tests/module_tests" --gtest_brief=1 >/dev/null; then
+  echo "module_tests fails: its format rows do not all pass on $image" >&2
+  status=1
+fi
+coverage=$("$build/tools/runner/image-coverage" "$map" "$executed")
+covered=$(sed -n '1s/.*: \([0-9]*\) of \([0-9]*\) (\(.*\)%)$/\1 \2 \3/p' <<<"$coverage")
+read -r covered_bytes code_total covered_percent <<<"$covered"
+
 line() { # name, value, unit, budget (optional)
   local verdict=""
   if [ -n "${4:-}" ]; then
@@ -65,6 +85,17 @@ line "peak stack" "$stack" bytes "$BUDGET_STACK_BYTES"
 printf '%-40s %8s %-8s %s\n' "banner on the wire at $baud $board_uart_line" \
   "$((wire_us / 1000)).$(printf '%03d' $((wire_us % 1000)))" ms \
   "($wire_characters characters x $bits_per_character bits)"
+if [ $((covered_bytes * 100)) -ge $((MINIMUM_COVERAGE_PERCENT * code_total)) ]; then
+  verdict="(minimum $MINIMUM_COVERAGE_PERCENT: ok)"
+else
+  verdict="(minimum $MINIMUM_COVERAGE_PERCENT: UNDER)"
+  status=1
+fi
+printf '%-40s %8s %-8s %s\n' "code bytes the tests execute" "$covered_percent" "%" \
+  "$covered_bytes of $code_total $verdict"
+echo "code bytes no test executes, read from the link map (linked address, bytes, place):"
+unexecuted=$(sed -n '3,$p' <<<"$coverage")
+sed 's/^/  /' <<<"${unexecuted:-  none}"
 
 # te-run's "instructions by function" lines, the last of its output.
 by_function() { sed -n '/^instructions by function/,$p' | sed '1d; s/^/  /'; }

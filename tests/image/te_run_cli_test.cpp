@@ -164,6 +164,9 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "FAULT: the image writes THR while LSR reports busy (byte 0x41) (EIP 0x00810206)\n"
        "run: 1 fault\n"},
       {{"--max-instructions", "500", Loop}, 1, "does not return within 500 instructions"},
+      {{"--executed", "/nonexistent/run.executed", Clean},
+       2,
+       "te-run: /nonexistent/run.executed: cannot open for appending: "},
       {{"--no-script", "--map", MapFile.Name(), CallsFile.Name()},
        0,
        "calls.map):\n  Helper               3\n  Entry                2\n"},

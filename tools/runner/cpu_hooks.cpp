@@ -1,5 +1,9 @@
 // The checks made while the image runs: per instruction, per memory access, per port access,
 // and on CPU exceptions. Each breach becomes a fault message and stops the CPU.
+//
+// Memory: the image's own bytes may be read, never written; the stack may be read and written,
+// except that the entry must not read its arguments; in the call data area, a function call may
+// touch only the regions it is given, and write only the writable ones; nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -48,14 +52,48 @@ std::string ExceptionName(uint32_t Number) {
   return std::to_string(Number) + (Name == nullptr ? "" : std::string(" (") + Name + ")");
 }
 
+// Where an access outside every region of the call lies: " (2 bytes past the end of argument
+// 3 (8-bit string, 6 bytes))", from the nearest region below it, else above it.
+std::string Nearest(const std::vector<CallRegion> &Regions, uint64_t Address) {
+  const CallRegion *Below = nullptr;
+  const CallRegion *Above = nullptr;
+  for (const CallRegion &Region : Regions) {
+    if (Region.High <= Address && (Below == nullptr || Region.High > Below->High)) {
+      Below = &Region;
+    } else if (Region.Low > Address && (Above == nullptr || Region.Low < Above->Low)) {
+      Above = &Region;
+    }
+  }
+  if (Below != nullptr) {
+    const uint64_t Past = Address - Below->High;
+    return Past == 0
+               ? " (just past the end of " + RegionName(*Below) + ")"
+               : " (" + Counted(Past, "byte") + " past the end of " + RegionName(*Below) + ")";
+  }
+  if (Above != nullptr) {
+    return " (" + Counted(Above->Low - Address, "byte") + " before " + RegionName(*Above) + ")";
+  }
+  return "";
+}
+
+constexpr char NO_PORTS[] = ": a function call has no platform behind the ports";
+
 CpuSession &Self(void *User) {
   return *static_cast<CpuSession *>(User);
 }
 
 } // namespace
 
+std::string RegionName(const CallRegion &Region) {
+  const std::string Bytes = Counted(Region.High - Region.Low, "byte");
+  if (Region.Argument == 0) {
+    return "the output buffer of " + Bytes;
+  }
+  return "argument " + std::to_string(Region.Argument) + " (" + Region.What + " of " + Bytes + ")";
+}
+
 void CpuSession::CheckModel() {
-  const std::vector<std::string> &Faults = Model.Faults();
+  const std::vector<std::string> &Faults = Model->Faults();
   for (; ModelFaultsSeen < Faults.size(); ++ModelFaultsSeen) {
     Fault(Faults[ModelFaultsSeen]);
   }
@@ -75,7 +113,23 @@ void CpuSession::CheckArgumentAccess(bool IsWrite, uint64_t Low, uint64_t High) 
   }
 }
 
-void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
+void CpuSession::CheckCallData(bool IsWrite, uint64_t Low, uint64_t High) {
+  const auto Holder =
+      std::find_if(Regions.begin(), Regions.end(), [Low, High](const CallRegion &Region) {
+        return Within(Low, High, Region.Low, Region.High);
+      });
+  const int Size = static_cast<int>(High - Low);
+  if (Holder != Regions.end()) {
+    if (IsWrite && !Holder->Writable) {
+      Fault("writes to " + RegionName(*Holder) + ": " + AccessText("write", Low, Size));
+    }
+    return;
+  }
+  Fault("touches call data outside its arguments and output buffer: " +
+        AccessText(IsWrite ? "write" : "read", Low, Size) + Nearest(Regions, Low));
+}
+
+void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t Size, void *User) {
   CpuSession &Run = Self(User);
   Run.Eip = static_cast<uint32_t>(Address);
   if (Run.Stopping) {
@@ -91,7 +145,9 @@ void CpuSession::OnCode(uc_engine *, uint64_t Address, uint32_t, void *User) {
     Run.Fault(ExecutesOutside(Run.Layout, Address));
     return;
   }
-  ++Run.Result.InstructionsAt[Run.Eip - Run.Layout.ImageLow];
+  Executed &At = Run.ExecutedAt[Run.Eip - Run.Layout.ImageLow];
+  ++At.Count;
+  At.Length = Size;
   Run.LowestEsp = std::min(Run.LowestEsp, Run.Register(UC_X86_REG_ESP));
 }
 
@@ -110,7 +166,11 @@ void CpuSession::OnMemory(uc_engine *, uc_mem_type Type, uint64_t Address, int S
                 Hex(Address - Layout.ImageLow, 8) + ")");
     }
   } else if (Within(Address, End, Layout.StackLow, Layout.StackTop)) {
-    Run.CheckArgumentAccess(IsWrite, Address, End);
+    if (!Run.SlotsReadable) {
+      Run.CheckArgumentAccess(IsWrite, Address, End);
+    }
+  } else if (Within(Address, End, Layout.DataLow, Layout.DataHigh)) {
+    Run.CheckCallData(IsWrite, Address, End);
   } else {
     Run.Fault(TouchesOutside(Layout, IsWrite, Address, Size));
   }
@@ -136,12 +196,16 @@ uint32_t CpuSession::OnIn(uc_engine *, uint32_t Port, int Size, void *User) {
   if (Run.Stopping) {
     return UINT32_MAX;
   }
+  if (Run.Model == nullptr) {
+    Run.Fault("reads port " + Hex(Port, 4) + NO_PORTS);
+    return UINT32_MAX;
+  }
   if (Size != 1) {
     Run.Fault(std::to_string(Size * 8) + "-bit IN from port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return UINT32_MAX;
   }
-  const uint8_t Value = Run.Model.Read(static_cast<uint16_t>(Port));
+  const uint8_t Value = Run.Model->Read(static_cast<uint16_t>(Port));
   Run.CheckModel();
   return Value;
 }
@@ -151,12 +215,16 @@ void CpuSession::OnOut(uc_engine *, uint32_t Port, int Size, uint32_t Value, voi
   if (Run.Stopping) {
     return;
   }
+  if (Run.Model == nullptr) {
+    Run.Fault("writes port " + Hex(Port, 4) + NO_PORTS);
+    return;
+  }
   if (Size != 1) {
     Run.Fault(std::to_string(Size * 8) + "-bit OUT to port " + Hex(Port, 4) +
               ": only byte access is modelled");
     return;
   }
-  Run.Model.Write(static_cast<uint16_t>(Port), static_cast<uint8_t>(Value));
+  Run.Model->Write(static_cast<uint16_t>(Port), static_cast<uint8_t>(Value));
   Run.CheckModel();
 }
 

@@ -16,6 +16,7 @@
 #include "platform_model.h"
 #include "run_layout.h"
 #include "run_result.h"
+#include "struct_io.h"
 
 namespace {
 
@@ -57,7 +58,10 @@ template <typename Results> bool AllDone(const Results &Statuses, std::string *E
 
 CpuSession::CpuSession(const RunLayout &Layout, uint64_t MaxInstructions, PlatformModel &Model,
                        RunResult &Result)
-    : Layout(Layout), MaxInstructions(MaxInstructions), Model(Model), Result(Result) {}
+    : Layout(Layout), MaxInstructions(MaxInstructions), Model(&Model), Result(Result) {}
+
+CpuSession::CpuSession(const RunLayout &Layout, uint64_t MaxInstructions, RunResult &Result)
+    : Layout(Layout), MaxInstructions(MaxInstructions), Model(nullptr), Result(Result) {}
 
 CpuSession::~CpuSession() {
   if (Uc != nullptr) {
@@ -78,15 +82,24 @@ bool CpuSession::Load(LoadedImage &Image, std::string *Error) {
   const std::vector<uint8_t> Halts(PAGE_SIZE, HLT);
   // The emulator runs on the loader's pages themselves. They are fully accessible: the memory
   // hook, not the page protection, decides what the image may touch, so that every breach gets a
-  // message of its own.
-  const uc_err Results[] = {
+  // message of its own. So is the call data area, where the hook checks the call's regions.
+  std::vector<uc_err> Results = {
       uc_mem_map_ptr(Uc, Layout.PagesLow, Image.Pages.size(), UC_PROT_ALL, Image.Pages.data()),
       uc_mem_map(Uc, Layout.StackLow, Layout.StackTop - Layout.StackLow,
                  UC_PROT_READ | UC_PROT_WRITE),
       uc_mem_map(Uc, Layout.Sentinel, PAGE_SIZE, UC_PROT_EXEC),
       uc_mem_write(Uc, Layout.Sentinel, Halts.data(), Halts.size()),
   };
-  return AllDone(Results, Error) && AddHooks(Error) && SetUpCall(Image.Entry(), Error);
+  if (Layout.DataHigh > Layout.DataLow) {
+    Results.push_back(uc_mem_map(Uc, Layout.DataLow, Layout.DataHigh - Layout.DataLow,
+                                 UC_PROT_READ | UC_PROT_WRITE));
+  }
+  // The dispatcher's call: push SystemTable, push ImageHandle, call Entry.
+  CallSetup Entry;
+  Entry.Function = Image.Entry();
+  Entry.Slots = {Layout.ImageHandle, Layout.SystemTable};
+  Entry.SlotsReadable = false;
+  return AllDone(Results, Error) && AddHooks(Error) && SetUpCall(Entry, Error);
 }
 
 bool CpuSession::AddHooks(std::string *Error) {
@@ -115,18 +128,30 @@ bool CpuSession::AddHooks(std::string *Error) {
   return AllDone(Results, Error);
 }
 
-bool CpuSession::SetUpCall(uint32_t Entry, std::string *Error) {
-  // The dispatcher's call: push SystemTable, push ImageHandle, call Entry.
-  const uint32_t Frame[3] = {Layout.Sentinel, Layout.ImageHandle, Layout.SystemTable};
+bool CpuSession::SetUpCall(const CallSetup &Call, std::string *Error) {
+  // The slots sit at the top of the stack, the return address below them.
+  const uint64_t FrameBytes = (uint64_t{Call.Slots.size()} + 1) * sizeof(uint32_t);
+  if (FrameBytes > Layout.StackTop - Layout.StackLow ||
+      (!Call.SlotsReadable && Call.Slots.size() * sizeof(uint32_t) > 8)) {
+    return Fail(Error, std::to_string(Call.Slots.size()) + " argument slots do not fit");
+  }
+  std::vector<uint32_t> Frame = {Layout.Sentinel};
+  Frame.insert(Frame.end(), Call.Slots.begin(), Call.Slots.end());
+  const uint32_t EntryEsp = Layout.StackTop - static_cast<uint32_t>(FrameBytes);
+  CallStart = Call.Function;
+  CallEsp = EntryEsp + 4;
+  SlotsReadable = Call.SlotsReadable;
+  Regions = Call.Regions;
+  Eip = 0;
+  Stopping = false;
+  ArgumentWritten = 0;
+  ModelFaultsSeen = Model == nullptr ? 0 : Model->Faults().size();
+  // The host is little-endian too.
   std::vector<uc_err> Results = {
-      uc_mem_write(Uc, Layout.EntryEsp(), Frame, sizeof Frame)}; // the host is little-endian too
+      uc_mem_write(Uc, EntryEsp, Frame.data(), Frame.size() * sizeof(uint32_t))};
   const std::pair<int, uint32_t> Registers[] = {
-      {UC_X86_REG_ESP, Layout.EntryEsp()},
-      {UC_X86_REG_EIP, Entry},
-      {UC_X86_REG_EAX, EAX_IN},
-      {UC_X86_REG_ECX, ECX_IN},
-      {UC_X86_REG_EDX, EDX_IN},
-      {UC_X86_REG_EFLAGS, EFLAGS_IN},
+      {UC_X86_REG_ESP, EntryEsp}, {UC_X86_REG_EIP, Call.Function}, {UC_X86_REG_EAX, EAX_IN},
+      {UC_X86_REG_ECX, ECX_IN},   {UC_X86_REG_EDX, EDX_IN},        {UC_X86_REG_EFLAGS, EFLAGS_IN},
   };
   std::transform(
       std::begin(Registers), std::end(Registers), std::back_inserter(Results),
@@ -134,15 +159,53 @@ bool CpuSession::SetUpCall(uint32_t Entry, std::string *Error) {
   std::transform(
       std::begin(CALLEE_SAVED), std::end(CALLEE_SAVED), std::back_inserter(Results),
       [this](const CalleeSaved &Saved) { return uc_reg_write(Uc, Saved.Id, &Saved.Value); });
-  LowestEsp = Layout.EntryEsp();
+  LowestEsp = EntryEsp;
   return AllDone(Results, Error);
 }
 
 void CpuSession::CallEntry(uint32_t Entry) {
+  Execute(Entry, HOST_TIME_LIMIT_US);
+}
+
+// Without a host time limit: Unicorn's timer is a thread that polls every 100 us and is joined
+// at the end of each run, which would cost a short call several times its own time. The
+// instruction bound ends every call.
+void CpuSession::Call() {
+  Execute(CallStart, 0);
+}
+
+bool CpuSession::WriteMemory(uint32_t Address, ByteView Bytes, std::string *Error) {
+  const uc_err Status = uc_mem_write(Uc, Address, Bytes.data(), Bytes.size());
+  if (Status != UC_ERR_OK) {
+    return Fail(Error,
+                "write to emulated memory at " + Hex(Address, 8) + ": " + uc_strerror(Status));
+  }
+  return true;
+}
+
+bool CpuSession::ReadMemory(uint32_t Address, std::vector<uint8_t> *Bytes, std::string *Error) {
+  const uc_err Status = uc_mem_read(Uc, Address, Bytes->data(), Bytes->size());
+  if (Status != UC_ERR_OK) {
+    return Fail(Error,
+                "read of emulated memory at " + Hex(Address, 8) + ": " + uc_strerror(Status));
+  }
+  return true;
+}
+
+bool CpuSession::ForgetCode(uint64_t Low, uint64_t High, std::string *Error) {
+  const uc_err Status = uc_ctl_remove_cache(Uc, Low, High);
+  if (Status != UC_ERR_OK) {
+    return Fail(Error, std::string("dropping translated code: ") + uc_strerror(Status));
+  }
+  return true;
+}
+
+void CpuSession::Execute(uint32_t Function, uint64_t TimeLimitUs) {
   const auto Start = std::chrono::steady_clock::now();
-  const uc_err Status = uc_emu_start(Uc, Entry, Layout.Sentinel, HOST_TIME_LIMIT_US, 0);
+  const uc_err Status = uc_emu_start(Uc, Function, Layout.Sentinel, TimeLimitUs, 0);
   const auto Elapsed = std::chrono::steady_clock::now() - Start;
-  Result.PeakStack = Layout.CallEsp() - LowestEsp;
+  TakeExecuted();
+  Result.PeakStack = CallEsp - LowestEsp;
   Result.Eax = Register(UC_X86_REG_EAX);
   if (!Result.Faults.empty()) {
     return;
@@ -151,7 +214,7 @@ void CpuSession::CallEntry(uint32_t Entry) {
   if (Status != UC_ERR_OK) {
     Fault(std::string("stops with emulator error: ") + uc_strerror(Status));
   } else if (Eip != Layout.Sentinel) {
-    Fault(Elapsed >= std::chrono::microseconds(HOST_TIME_LIMIT_US)
+    Fault(TimeLimitUs != 0 && Elapsed >= std::chrono::microseconds(TimeLimitUs)
               ? "does not return within the host time limit of 60 s"
               : "stops without returning");
   } else {
@@ -159,13 +222,24 @@ void CpuSession::CallEntry(uint32_t Entry) {
   }
 }
 
+void CpuSession::TakeExecuted() {
+  // The entries stay for the next run, which mostly executes the same instructions.
+  for (auto &[Rva, At] : ExecutedAt) {
+    if (At.Count != 0) {
+      Result.InstructionsAt[Rva] += At.Count;
+      Result.InstructionLengths[Rva] = At.Length;
+      At.Count = 0;
+    }
+  }
+}
+
 void CpuSession::CheckReturn() {
   const uint32_t Esp = Register(UC_X86_REG_ESP);
-  if (Esp != Layout.CallEsp()) {
-    const int64_t Off = int64_t{Esp} - Layout.CallEsp();
-    Result.Faults.push_back("returns with ESP " + Hex(Esp, 8) + " instead of " +
-                            Hex(Layout.CallEsp(), 8) + " (" + (Off > 0 ? "+" : "") +
-                            std::to_string(Off) + " bytes; the caller removes the arguments)");
+  if (Esp != CallEsp) {
+    const int64_t Off = int64_t{Esp} - CallEsp;
+    Result.Faults.push_back("returns with ESP " + Hex(Esp, 8) + " instead of " + Hex(CallEsp, 8) +
+                            " (" + (Off > 0 ? "+" : "") + std::to_string(Off) +
+                            " bytes; the caller removes the arguments)");
   }
   for (const CalleeSaved &Saved : CALLEE_SAVED) {
     const uint32_t Value = Register(Saved.Id);
@@ -193,7 +267,9 @@ uint32_t CpuSession::Register(int Id) {
 }
 
 void CpuSession::Fault(const std::string &What) {
-  Result.Faults.push_back(What + " (EIP " + Hex(Eip, 8) + ")");
+  const std::string Place = PlaceOf ? PlaceOf(Eip) : "";
+  Result.Faults.push_back(What + " (EIP " + Hex(Eip, 8) + (Place.empty() ? "" : ", " + Place) +
+                          ")");
   if (!Stopping) {
     Stopping = true;
     const uc_err Status = uc_emu_stop(Uc);

@@ -57,6 +57,16 @@ bool ReadLinkMap(const std::string &Path, LinkMap *Symbols, std::string *Error) 
   return true;
 }
 
+std::string PlaceName(const LinkMap &Symbols, uint32_t Linked) {
+  const auto Next = Symbols.upper_bound(Linked);
+  if (Next == Symbols.begin()) {
+    return "(no symbol)";
+  }
+  const auto Symbol = std::prev(Next);
+  return Linked == Symbol->first ? Symbol->second
+                                 : Symbol->second + "+" + Hex(Linked - Symbol->first);
+}
+
 std::string FunctionProfile(const std::string &MapName, const LinkMap &Symbols,
                             uint32_t PreferredBase,
                             const std::map<uint32_t, uint64_t> &InstructionsAt) {

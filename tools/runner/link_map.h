@@ -15,6 +15,10 @@ using LinkMap = std::map<uint32_t, std::string>;
 // Error to a reason that names the line that is not a symbol line, or says that none is there.
 [[nodiscard]] bool ReadLinkMap(const std::string &Path, LinkMap *Symbols, std::string *Error);
 
+// The place of a linked address: "PutText" at a symbol's address, "PutText+0x12" past it (up to
+// the next symbol), "(no symbol)" below the first.
+std::string PlaceName(const LinkMap &Symbols, uint32_t Linked);
+
 // "instructions by function (MAP):" and a line for each function that ran, most first. A
 // function holds the instructions from its symbol's address up to the next symbol's; those below
 // the first symbol count as "(no symbol)". InstructionsAt counts by RVA.

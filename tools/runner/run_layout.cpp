@@ -19,17 +19,21 @@ bool Overlaps(uint64_t Low, uint64_t High, uint64_t OtherLow, uint64_t OtherHigh
 } // namespace
 
 bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Layout,
-                std::string *Error) {
+                std::string *Error, uint32_t DataSize) {
   if (StackSize < MIN_STACK_SIZE || StackSize > MAX_STACK_SIZE || StackSize % PAGE_SIZE != 0) {
     return Fail(Error, "stack size " + std::to_string(StackSize) +
                            " is not a multiple of 4096 between 4 KiB and 16 MiB");
+  }
+  if (DataSize > MAX_DATA_SIZE || DataSize % PAGE_SIZE != 0) {
+    return Fail(Error, "call data size " + std::to_string(DataSize) +
+                           " is not a multiple of 4096 up to 16 MiB");
   }
   RunLayout Plan;
   Plan.ImageLow = Base;
   Plan.ImageHigh = Base + Span;
   Plan.PagesLow = PageFloor(Base);
   Plan.PagesHigh = PageCeil(uint64_t{Base} + Span);
-  const uint64_t BlockSize = uint64_t{StackSize} + uint64_t{4} * PAGE_SIZE;
+  const uint64_t BlockSize = uint64_t{StackSize} + uint64_t{4} * PAGE_SIZE + DataSize;
   for (const uint32_t Block : BLOCK_CANDIDATES) {
     if (Overlaps(Block, Block + BlockSize, Plan.PagesLow, Plan.PagesHigh)) {
       continue;
@@ -41,6 +45,8 @@ bool PlanLayout(uint32_t Base, uint32_t Span, uint32_t StackSize, RunLayout *Lay
     Plan.HandlePage = Plan.Sentinel + PAGE_SIZE;
     Plan.ImageHandle = Plan.HandlePage + IMAGE_HANDLE_OFFSET;
     Plan.SystemTable = Plan.HandlePage + SYSTEM_TABLE_OFFSET;
+    Plan.DataLow = static_cast<uint32_t>(Plan.BlockEnd());
+    Plan.DataHigh = Plan.DataLow + DataSize;
     *Layout = Plan;
     return true;
   }

@@ -25,6 +25,8 @@ struct RunResult {
   uint32_t Eax = 0;                            // the entry's result, when it returned
   uint64_t Instructions = 0;                   // executed
   std::map<uint32_t, uint64_t> InstructionsAt; // executed inside the image, by RVA
+  // The length in bytes of each instruction executed inside the image, by RVA.
+  std::map<uint32_t, uint32_t> InstructionLengths;
   uint32_t PeakStack = 0; // bytes below the ESP of the call, return address included
   // Where things were, for the report.
   uint32_t Entry = 0;

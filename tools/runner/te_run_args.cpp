@@ -29,6 +29,8 @@ const char TE_RUN_USAGE[] =
     "  --no-script             run any image: only the memory, register and port rules apply\n"
     "  --map FILE              after the run, the instructions executed in each function of\n"
     "                          the image, read from its lld-link map FILE\n"
+    "  --executed FILE         add each instruction the run executed inside the image to\n"
+    "                          FILE, one 'RVA LENGTH' line each, for image-coverage\n"
     "  --check-trace FILE      hold the port accesses in FILE to the script instead of running\n"
     "                          an image; LSR read values are not compared\n"
     "  --print-script          print the script, one access a line, in the FILE format:\n"
@@ -53,11 +55,11 @@ struct ValueOption {
   uint64_t Max;
   bool RunOnly;
 };
-constexpr ValueOption VALUE_OPTIONS[] = {{"--base", UINT32_MAX, true},
-                                         {"--max-instructions", UINT64_MAX, true},
-                                         {"--stack", UINT32_MAX, true},
-                                         {"--map", 0, true},
-                                         {"--check-trace", 0, false}};
+constexpr ValueOption VALUE_OPTIONS[] = {
+    {"--base", UINT32_MAX, true},  {"--max-instructions", UINT64_MAX, true},
+    {"--stack", UINT32_MAX, true}, {"--map", 0, true},
+    {"--executed", 0, true},       {"--check-trace", 0, false},
+};
 
 const ValueOption *FindValueOption(const std::string &Name) {
   const ValueOption *Known =
@@ -100,6 +102,8 @@ bool HasValue(const std::string &Name) {
     Args.Run.MaxInstructions = Value;
   } else if (Name == "--stack") {
     Args.Run.StackSize = static_cast<uint32_t>(Value);
+  } else if (Name == "--executed") {
+    Args.ExecutedPath = Option.Value;
   } else {
     (Name == "--map" ? Args.MapPath : Args.TracePath) = Option.Value;
   }

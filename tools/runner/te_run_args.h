@@ -17,6 +17,7 @@ struct TeRunArguments {
   bool PrintScript = false; // print the expected script and stop
   std::string TracePath;    // --check-trace: hold this trace file to the script
   std::string MapPath;      // --map: the image's link map, for the instructions by function
+  std::string ExecutedPath; // --executed: add the instructions executed to this file
   std::string ImagePath;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "code_coverage.h"
 #include "entry_script.h"
 #include "exit_status.h"
 #include "file_io.h"
@@ -93,6 +94,10 @@ int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
                               Result.InstructionsAt);
   }
   Out << Output;
+  if (!Args.ExecutedPath.empty() &&
+      !AppendExecutedCode(Args.ExecutedPath, Result.InstructionLengths, &Error)) {
+    return Trouble(Err, Args.ExecutedPath + ": " + Error);
+  }
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }
 

@@ -1,0 +1,11 @@
+// image-coverage: the share of an image's code bytes the listed instructions executed.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "image_coverage_cli.h"
+
+int main(int Argc, char **Argv) {
+  const std::vector<std::string> Arguments(Argv + (Argc > 0 ? 1 : 0), Argv + Argc);
+  return RunImageCoverage(Arguments, std::cout, std::cerr);
+}
