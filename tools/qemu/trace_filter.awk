@@ -25,7 +25,10 @@
 #   R 0x0259 0x00          direction, port, value (one byte)
 #   # line: 115200 8N2     the 16550 model's decoding after the last LCR write in the window
 #   # dropped: N           accesses to other devices inside the window
-#   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access)
+#   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access), or
+#                          accesses to the module's ports (port 0x259, the UART's registers, the
+#                          Super I/O ports 0x4E and 0x4F, the delay port 0xED) before or after
+#                          the window: the whole trace must hold no others
 
 function hex_value(text, digits, value, i) {
   digits = tolower(substr(text, 3))
@@ -47,10 +50,27 @@ function region_name(line) {
   return substr(line, 1, length(line) - 1)
 }
 
+# A port the module's script touches: the probe port, the Super I/O's index and data ports,
+# the delay port, and the UART's registers.
+function module_port(port) {
+  return port in script_port || (port >= uart_port && port < uart_port + 8)
+}
+
+# Counts an access outside the window, remembering the first: "before" or "after".
+function outside(side, text) {
+  if (!outside_count[side]++) {
+    outside_first[side] = text
+  }
+}
+
 BEGIN {
   marker_count = split(markers, marker_port, " ")
   marked = 0
   uart_port = hex_value("0x240")
+  split("0x259 0x4e 0x4f 0xed", listed, " ")
+  for (i in listed) {
+    script_port[hex_value(listed[i])] = 1
+  }
   in_window = 0
   kept = 0
   last_thr = 0
@@ -99,6 +119,9 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
   }
   if (!in_window) {
     if (direction != "R" || port != hex_value("0x259")) {
+      if (module_port(port)) {
+        outside("before", sprintf("%s 0x%04x 0x%s", direction, port, low_byte($9)))
+      }
       next
     }
     in_window = 1
@@ -135,6 +158,20 @@ END {
     print access[i]
     if (i in wide) {
       errors[++error_count] = wide[i]
+    }
+  }
+  for (i = last_thr + 1; i <= kept; i++) {
+    split(access[i], field, " ")
+    if (module_port(hex_value(field[2]))) {
+      outside("after", access[i])
+    }
+  }
+  split("before after", sides, " ")
+  for (i = 1; i <= 2; i++) {
+    if (outside_count[sides[i]]) {
+      errors[++error_count] = sprintf("%d access%s to the module's ports %s the window, the first %s",
+                                      outside_count[sides[i]], outside_count[sides[i]] == 1 ? "" : "es",
+                                      sides[i], outside_first[sides[i]])
     }
   }
   for (i = last_thr; i >= 1; i--) {
