@@ -123,20 +123,34 @@ done <<'EOF'
 |none
 EOF
 
-# te-run's report (printf %b; its last two lines suffice) | line setting | LoadImage |
-# StartImage | serial line | filter error | verdict.
-while IFS='|' read -r report setting load start serial error verdict; do
-  expect "boot_verdict [$report|$setting|$load|$start|$serial|$error]" "$verdict" \
-    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$load" "$start" "$serial" "$error")"
+# LoadImage status | StartImage status | what went wrong.
+while IFS='|' read -r load start fault; do
+  expect "loader_fault [$load|$start]" "$fault" "$(loader_fault "$load" "$start")"
 done <<'EOF'
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
-step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
-1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
-script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: no trace
-verdict: PASS: 43 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_UNSUPPORTED|\r\nOEM_Init_COM OK\r\n||FAIL: StartImage EFI_UNSUPPORTED
-trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||EFI_NOT_FOUND|||no read of port 0x259: the module did not run|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
-te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
+EFI_SUCCESS|EFI_SUCCESS|
+EFI_NOT_FOUND||LoadImage EFI_NOT_FOUND
+||LoadImage printed no status
+EFI_SUCCESS|EFI_UNSUPPORTED|StartImage EFI_UNSUPPORTED
+EFI_SUCCESS||StartImage printed no status
+EOF
+
+# te-run's report (printf %b; its last two lines suffice) | line setting | what went wrong
+# starting the module or after it | what a pass says instead | serial line | filter error |
+# verdict.
+while IFS='|' read -r report setting fault tail serial error verdict; do
+  expect "boot_verdict [$report|$setting|$fault|$tail|$serial|$error]" "$verdict" \
+    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$fault" "$tail" "$serial" "$error")"
+done <<'EOF'
+verdict: PASS: 67 port accesses match the script|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
+verdict: PASS: 43 port accesses match the script|115200 8N2||boot manager reached|\r\nOEM_Init_COM OK\r\n||PASS: 43 port accesses match the script; UART 115200 8N2; boot manager reached
+step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
+1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
+script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: no trace
+verdict: PASS: 43 port accesses match the script|115200 8N2|StartImage EFI_UNSUPPORTED||\r\nOEM_Init_COM OK\r\n||FAIL: StartImage EFI_UNSUPPORTED
+verdict: PASS: 67 port accesses match the script|115200 8N2|the firmware did not reach its boot manager||\r\nOEM_Init_COM OK\r\n||FAIL: the firmware did not reach its boot manager
+trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||LoadImage EFI_NOT_FOUND|||no read of port 0x259: the module did not run|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
+te-run: unknown option --check-trace|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
+verdict: PASS: 67 port accesses match the script|115200 8N2|StartImage printed no status||\r\nOEM_Init_COM OK\r\n\r\n||FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
 EOF
 
 if ((failures > 0)); then
