@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the TE image and runs it twice: on an emulated CPU against the platform model
-# (te-run: every port access, the serial text, the result, instructions and stack), then
-# booted under 32-bit UEFI firmware in QEMU with a 16550 at 0x240 (tools/qemu/boot.sh).
+# Builds the TE image and runs it three times: on an emulated CPU against the platform model
+# (te-run: every port access, the serial text, the result, instructions and stack), booted
+# under 32-bit UEFI firmware in QEMU with a 16550 at 0x240 (tools/qemu/boot.sh), then from the
+# firmware's flash image, where the firmware's own PEI dispatcher runs it (boot.sh --flash).
 # Usage: ./run.sh [--probe 0xNN] [--busy N] [--help]
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -24,7 +25,7 @@ done
 
 tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-if ! log=$(cmake --build build --target image boot_loader te-run 2>&1); then
+if ! log=$(cmake --build build --target image boot_loader te-run fv-tool 2>&1); then
   echo "$log" >&2
   exit 1
 fi
@@ -35,3 +36,6 @@ build/tools/runner/te-run --probe "$probe" --busy "$busy" build/image/oemcom.te
 echo
 echo "== 32-bit UEFI firmware in QEMU (boot.sh) =="
 tools/qemu/boot.sh --probe "$probe" --image build/image/oemcom.te
+echo
+echo "== the firmware's own dispatcher, from the flash image (boot.sh --flash) =="
+tools/qemu/boot.sh --flash --probe "$probe" --image build/image/oemcom.te
