@@ -38,6 +38,9 @@ done <<EOF
 2|image not found: $scratch/none.te|--image $scratch/none.te
 2|loader not found: $scratch/none.efi|--image $file --loader $scratch/none.efi
 2|te-run not found: $scratch/te-run (build the 'te-run' target first|--image $file --loader $file --te-run $scratch/te-run
+2|--fv-tool needs a value|--flash --fv-tool
+2|fv-tool not found: $scratch/fv-tool (build the 'fv-tool' target first|--flash --image $file --loader $scratch/none.efi --fv-tool $scratch/fv-tool
+2|te-run not found: $scratch/te-run|--flash --image $file --fv-tool $here/boot.sh --te-run $scratch/te-run
 2|unknown argument '--bogus'|--bogus
 EOF
 
