@@ -168,6 +168,7 @@ for port in $MARKER_PORTS; do
 done
 status=0
 reached=0
+stopped=0
 if ((flash)); then
   # The firmware goes on to its boot manager and then waits for input: QEMU is stopped (SIGTERM,
   # which it takes as a shutdown) once the boot manager's first line is on the console, or when
@@ -176,6 +177,7 @@ if ((flash)); then
     >"$work/monitor.log" 2>"$work/qemu.err" &
   qemu_pid=$!
   ! await_boot_manager "$work/console.log" "$qemu_pid" "$timeout" || reached=1
+  kill -0 "$qemu_pid" 2>/dev/null || stopped=1
   kill -TERM "$qemu_pid" 2>/dev/null || true
   wait "$qemu_pid" || status=$?
   ((!reached && status != 143)) || status=0
@@ -201,7 +203,14 @@ fi
 if ((flash)); then
   manager=$(boot_manager_line "$work/console.log")
   fault=
-  [[ -n $manager ]] || fault="the firmware did not reach its boot manager within $timeout s"
+  if [[ -z $manager ]]; then
+    fault="the firmware did not reach its boot manager"
+    if ((stopped)); then
+      fault+=": QEMU stopped first"
+    else
+      fault+=" within $timeout s"
+    fi
+  fi
   tail="boot manager reached"
   echo "firmware console: ${manager:-(no line from the boot manager)}"
 else
