@@ -24,7 +24,7 @@ if(CLANG_TIDY)
   add_test(NAME lint.clang_tidy
     COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${LINT_MODULE_SOURCES}
             ${LINT_TOOL_SOURCES})
-  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 600)
+  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 1200)
 endif()
 # normalCheckLevelMaxBranches is cppcheck 2.11+'s note that it limits its branch analysis: an
 # informational note, not a finding, that --error-exitcode would otherwise count.
