@@ -67,231 +67,153 @@ Bytes ModuleFile(uint8_t Type, const Bytes &Data) {
   return File(OEMCOM_FILE_GUID, Type, 0, Data);
 }
 
+// Firmware images, each one change away from the usual one (fv_builder.h).
+Bytes Usual() {
+  return Firmware();
+}
+Bytes NotFirmware() {
+  return Bytes(0x1000, 0x5A);
+}
+Bytes VolumeHeaderChanged() {
+  return Changed(Firmware(), [](Bytes *Image) { (*Image)[0x2C] ^= 1; });
+}
+Bytes VolumePastImage() {
+  return Changed(Firmware(), [](Bytes *Image) { PutStruct(Image, 0x20, uint64_t{0x20000}); });
+}
+Bytes FilePastVolume() {
+  return Changed(Firmware(), [](Bytes *Image) { ResizeFile(Image, OUTER_FILE, 0xFFF0); });
+}
+Bytes SectionPastFile() {
+  return Changed(Firmware(), [](Bytes *Image) { (*Image)[OUTER_SECTION + 2] = 1; });
+}
+Bytes FileHeaderChanged() {
+  return Changed(Firmware(), [](Bytes *Image) { (*Image)[OUTER_FILE + 16] ^= 1; });
+}
+Bytes PeimDataChanged() {
+  return WithPeiWrapped([](const Bytes &Section) {
+    return Changed(Section, [](Bytes *Volume) { (*Volume)[4 + TE_PEIM_FILE + 0x30] ^= 1; });
+  });
+}
+Bytes LzmaWithoutSize() {
+  return WithStream([](Bytes *Stream) { PutStruct(Stream, 5, UINT64_MAX); });
+}
+Bytes LzmaCut() {
+  return WithStream([](Bytes *Stream) { Stream->resize(Stream->size() / 2); });
+}
+Bytes NoPeiCore() {
+  return WithPei({TePeim(0x7E, PEI_BASE)});
+}
+Bytes PeiUnderBrotli() {
+  return WithPeiWrapped([](const Bytes &Pei) {
+    return GuidSection(BROTLI_GUID, fv::EFI_GUIDED_SECTION_PROCESSING_REQUIRED, Pei);
+  });
+}
+Bytes TwoPeiCores() {
+  std::vector<Bytes> Inner = UsualInner();
+  Inner.push_back(Inner[1]);
+  return WithInner(Inner);
+}
+Bytes PeiUnderEfiCompression() {
+  return WithPeiWrapped(NotCompressed);
+}
+Bytes PeiUnderCrc32() {
+  return WithPeiWrapped([](const Bytes &Pei) {
+    return GuidSection(CRC32_GUID, fv::EFI_GUIDED_SECTION_AUTH_STATUS_VALID, Pei);
+  });
+}
+Bytes ModuleAlreadyThere() {
+  const Bytes Module = ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Bytes());
+  return WithPei({PeiCore(PEI_BASE), Fixed(Module)});
+}
+Bytes NoImageForBase() {
+  const Bytes Raw = Section(fv::EFI_SECTION_RAW, Bytes(8, 0));
+  return WithPei({Fixed(File(Guid(0xC0DE), fv::EFI_FV_FILETYPE_PEI_CORE, 0, Raw))});
+}
+Bytes ImagesDisagree() {
+  return WithPei({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE + 0x1000)});
+}
+Bytes SmallPeiVolume() {
+  return WithPei({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE)}, 0x400);
+}
+Bytes FileAfterLzmaFile() {
+  FirmwareSpec Spec;
+  Spec.FileAfter = true;
+  return Firmware(Spec);
+}
+
+// FFS files, each one change away from the module's.
+Bytes FfsTooShort() {
+  return Bytes(20, 0);
+}
+Bytes FfsHeaderChanged() {
+  return Changed(ModuleFfs(), [](Bytes *File) { (*File)[16] ^= 1; });
+}
+Bytes FfsDataChanged() {
+  return Changed(ModuleFfs(), [](Bytes *File) { File->back() ^= 1; });
+}
+Bytes FfsLonger() {
+  return Changed(ModuleFfs(), [](Bytes *File) { File->resize(File->size() + 8); });
+}
+Bytes FfsSectionPastFile() {
+  const Bytes Header = {0x40, 0, 0, fv::EFI_SECTION_RAW};
+  return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Header);
+}
+Bytes FfsNotAPeim() {
+  return ModuleFile(0x07, Section(fv::EFI_SECTION_TE, ModuleTe()));
+}
+Bytes FfsWithoutTe() {
+  return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Section(fv::EFI_SECTION_RAW, Bytes(2, 1)));
+}
+Bytes FfsTeTooShort() {
+  return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Section(fv::EFI_SECTION_TE, Bytes(10, 0)));
+}
+
 struct Refusal {
   const char *Name;
-  std::function<Bytes()> Firmware;
-  std::function<Bytes()> Ffs;
+  Bytes (*Firmware)();
+  Bytes (*Ffs)();
   std::vector<std::string> Options;
   const char *Blamed;  // the input the message names: "fw.fd" or "module.ffs"
-  const char *Message; // what follows its path
+  std::string Message; // what follows its path
 };
 
+const std::string PEI = "volume 000009e1-1111-2222-3344-5566778899aa";
+const std::string LZMA_FILE = "volume at 0x0 > file at 0x60 > section at 0x78";
+
+// Name | firmware | FFS file | options | the input blamed | the message after its path. One case
+// per line.
+// clang-format off
 const Refusal REFUSALS[] = {
-    {"NotAFirmwareImage",
-     [] { return Bytes(0x1000, 0x5A); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "not a firmware image: no volume signature \"_FVH\" on any 8-byte boundary"},
-    {"VolumeHeaderChecksum",
-     [] { return Changed(Firmware(), [](Bytes *I) { (*I)[0x2C] ^= 1; }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0: header checksum 0x"},
-    {"VolumePastImage",
-     [] { return Changed(Firmware(), [](Bytes *I) { PutStruct(I, 0x20, uint64_t{0x20000}); }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0: FvLength 0x20000 runs past its container (0x11000 bytes left)"},
-    {"FilePastVolume",
-     [] { return Changed(Firmware(), [](Bytes *I) { ResizeFile(I, OUTER_FILE, 0xFFF0); }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60: size 0xfff0 runs past the end of its volume (0xffa0 bytes "
-     "left)"},
-    {"SectionPastFile",
-     [] { return Changed(Firmware(), [](Bytes *I) { (*I)[OUTER_SECTION + 2] = 1; }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60 > section at 0x78: size 0x1"},
-    {"FileHeaderChecksum",
-     [] { return Changed(Firmware(), [](Bytes *I) { (*I)[OUTER_FILE + 16] ^= 1; }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60: header checksum 0x"},
-    {"FileDataChecksum",
-     [] {
-       return WithPeiWrapped([](const Bytes &Section) {
-         return Changed(Section, [](Bytes *S) { (*S)[4 + TE_PEIM_FILE + 0x30] ^= 1; });
-       });
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60 > section at 0x78 > LZMA data > section at 0x7c > volume at "
-     "0x80 > file at 0x148: data checksum 0x"},
-    {"LzmaWithoutSize",
-     [] { return WithStream([](Bytes *S) { PutStruct(S, 5, UINT64_MAX); }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60 > section at 0x78: LZMA header gives no uncompressed size, "
-     "which the firmware needs"},
-    {"LzmaCut",
-     [] { return WithStream([](Bytes *S) { S->resize(S->size() / 2); }); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume at 0x0 > file at 0x60 > section at 0x78: LZMA stream: the stream ends early after "},
-    {"NoPeiCore",
-     [] { return WithPei({TePeim(0x7E, PEI_BASE)}); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "no volume holds a PEI core (file type 0x04)"},
-    {"PeiCoreUnderUnknownEncoding",
-     [] {
-       return WithPeiWrapped([](const Bytes &Pei) {
-         return GuidSection(BROTLI_GUID, fv::EFI_GUIDED_SECTION_PROCESSING_REQUIRED, Pei);
-       });
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "no volume holds a PEI core (file type 0x04); not looked into: a GUID-defined section "
-     "3d532050-5cda-4fd0-879e-0f7f630d5afb (Brotli) in file 0000000b-1111-2222-3344-"
-     "5566778899aa at 0x60"},
-    {"TwoPeiCores",
-     [] {
-       std::vector<Bytes> Inner = UsualInner();
-       Inner.push_back(Inner[1]);
-       return WithInner(Inner);
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "2 volumes hold a PEI core, not one: volume 000009e1-"},
-    {"EfiCompressionAround",
-     [] { return WithPeiWrapped(NotCompressed); },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "cannot re-encode the EFI compression section (type 0x01, not compressed) at 0x7c in file"},
-    {"Crc32SectionAround",
-     [] {
-       return WithPeiWrapped([](const Bytes &Pei) {
-         return GuidSection(CRC32_GUID, fv::EFI_GUIDED_SECTION_AUTH_STATUS_VALID, Pei);
-       });
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "cannot re-encode the GUID-defined section fc1bcdb0-7d31-49aa-936a-a4600d9dd083 (CRC32) at "
-     "0x7c in file"},
-    {"AlreadyThere",
-     [] {
-       return WithPei({PeiCore(PEI_BASE), Fixed(ModuleFile(fv::EFI_FV_FILETYPE_PEIM, {}))});
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume 000009e1-1111-2222-3344-5566778899aa already holds file "
-     "56f26cba-0844-463d-87ba-395d00c5c762 at 0x148; give --replace to swap it"},
-    {"NoImageForBase",
-     [] {
-       const Bytes Core = File(Guid(0xC0DE), fv::EFI_FV_FILETYPE_PEI_CORE, 0,
-                               Section(fv::EFI_SECTION_RAW, Bytes(8, 0)));
-       return WithPei({Fixed(Core)});
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume 000009e1-1111-2222-3344-5566778899aa holds no PE32 or TE image to take its "
-     "execute-in-place base from; give --base ADDR"},
-    {"ImagesDisagree",
-     [] {
-       return WithPei({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE + 0x1000)});
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "the images of volume 000009e1-1111-2222-3344-5566778899aa disagree on its base: 0x820000 "
-     "(file 0000c0de-1111-2222-3344-5566778899aa at 0x60) and 0x821000 (file "
-     "0000007e-1111-2222-3344-5566778899aa at 0x148); give --base ADDR"},
-    {"BaseOffAlignment",
-     [] { return Firmware(); },
-     ModuleFfs,
-     {"--base", "0x820010"},
-     "fw.fd",
-     "volume 000009e1-1111-2222-3344-5566778899aa: no offset within 0x118 bytes of free space at "
-     "0x190 meets the file's alignment"},
-    {"NoRoomInPeiVolume",
-     [] {
-       return WithPei({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE)}, 0x400);
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume 000009e1-1111-2222-3344-5566778899aa: no room: the file needs 0x"},
-    {"NoRoomForGrownFile",
-     [] {
-       FirmwareSpec Spec;
-       Spec.FileAfter = true;
-       return Firmware(Spec);
-     },
-     ModuleFfs,
-     {},
-     "fw.fd",
-     "volume 00000001-1111-2222-3344-5566778899aa: no room: file "
-     "0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
-    {"FfsTooShort",
-     [] { return Firmware(); },
-     [] { return Bytes(20, 0); },
-     {},
-     "module.ffs",
-     "FFS file of 20 bytes is shorter than a 24-byte file header"},
-    {"FfsHeaderChecksum",
-     [] { return Firmware(); },
-     [] { return Changed(ModuleFfs(), [](Bytes *F) { (*F)[16] ^= 1; }); },
-     {},
-     "module.ffs",
-     "FFS file: header checksum 0x"},
-    {"FfsDataChecksum",
-     [] { return Firmware(); },
-     [] { return Changed(ModuleFfs(), [](Bytes *F) { F->back() ^= 1; }); },
-     {},
-     "module.ffs",
-     "FFS file: data checksum 0x"},
-    {"FfsLongerThanItsSize",
-     [] { return Firmware(); },
-     [] { return Changed(ModuleFfs(), [](Bytes *F) { F->resize(F->size() + 8); }); },
-     {},
-     "module.ffs",
-     "FFS file: its header gives 0x"},
-    {"FfsSectionPastFile",
-     [] { return Firmware(); },
-     [] {
-       return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, {0x40, 0, 0, fv::EFI_SECTION_RAW});
-     },
-     {},
-     "module.ffs",
-     "FFS file > section at 0x18: size 0x40 runs past its container (0x4 bytes left)"},
-    {"FfsNotAPeim",
-     [] { return Firmware(); },
-     [] { return ModuleFile(0x07, Section(fv::EFI_SECTION_TE, ModuleTe())); },
-     {},
-     "module.ffs",
-     "FFS file: type 0x07 (DXE driver), not a PEIM (0x06)"},
-    {"FfsWithoutTe",
-     [] { return Firmware(); },
-     [] {
-       return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Section(fv::EFI_SECTION_RAW, Bytes{1, 2}));
-     },
-     {},
-     "module.ffs",
-     "FFS file holds 0 TE sections directly, not 1"},
-    {"FfsTeTooShort",
-     [] { return Firmware(); },
-     [] { return ModuleFile(fv::EFI_FV_FILETYPE_PEIM, Section(fv::EFI_SECTION_TE, Bytes(10, 0))); },
-     {},
-     "module.ffs",
-     "FFS file: TE section at 0x18: file is 10 bytes, shorter than the 40-byte TE header"},
+    {"NotAFirmwareImage", NotFirmware, ModuleFfs, {}, "fw.fd", "not a firmware image: no volume signature \"_FVH\" on any 8-byte boundary"},
+    {"VolumeHeaderChecksum", VolumeHeaderChanged, ModuleFfs, {}, "fw.fd", "volume at 0x0: header checksum 0x"},
+    {"VolumePastImage", VolumePastImage, ModuleFfs, {}, "fw.fd", "volume at 0x0: FvLength 0x20000 runs past its container (0x11000 bytes left)"},
+    {"FilePastVolume", FilePastVolume, ModuleFfs, {}, "fw.fd", "volume at 0x0 > file at 0x60: size 0xfff0 runs past the end of its volume (0xffa0 bytes left)"},
+    {"SectionPastFile", SectionPastFile, ModuleFfs, {}, "fw.fd", LZMA_FILE + ": size 0x1"},
+    {"FileHeaderChecksum", FileHeaderChanged, ModuleFfs, {}, "fw.fd", "volume at 0x0 > file at 0x60: header checksum 0x"},
+    {"FileDataChecksum", PeimDataChanged, ModuleFfs, {}, "fw.fd", LZMA_FILE + " > LZMA data > section at 0x7c > volume at 0x80 > file at 0x148: data checksum 0x"},
+    {"LzmaWithoutSize", LzmaWithoutSize, ModuleFfs, {}, "fw.fd", LZMA_FILE + ": LZMA header gives no uncompressed size, which the firmware needs"},
+    {"LzmaCut", LzmaCut, ModuleFfs, {}, "fw.fd", LZMA_FILE + ": LZMA stream: the stream ends early after "},
+    {"NoPeiCore", NoPeiCore, ModuleFfs, {}, "fw.fd", "no volume holds a PEI core (file type 0x04)"},
+    {"PeiCoreUnderUnknownEncoding", PeiUnderBrotli, ModuleFfs, {}, "fw.fd", "no volume holds a PEI core (file type 0x04); not looked into: a GUID-defined section 3d532050-5cda-4fd0-879e-0f7f630d5afb (Brotli) in file 0000000b-1111-2222-3344-5566778899aa at 0x60"},
+    {"TwoPeiCores", TwoPeiCores, ModuleFfs, {}, "fw.fd", "2 volumes hold a PEI core, not one: " + PEI},
+    {"EfiCompressionAround", PeiUnderEfiCompression, ModuleFfs, {}, "fw.fd", "cannot re-encode the EFI compression section (type 0x01, not compressed) at 0x7c in file"},
+    {"Crc32SectionAround", PeiUnderCrc32, ModuleFfs, {}, "fw.fd", "cannot re-encode the GUID-defined section fc1bcdb0-7d31-49aa-936a-a4600d9dd083 (CRC32) at 0x7c in file"},
+    {"AlreadyThere", ModuleAlreadyThere, ModuleFfs, {}, "fw.fd", PEI + " already holds file 56f26cba-0844-463d-87ba-395d00c5c762 at 0x148; give --replace to swap it"},
+    {"NoImageForBase", NoImageForBase, ModuleFfs, {}, "fw.fd", PEI + " holds no PE32 or TE image to take its execute-in-place base from; give --base ADDR"},
+    {"ImagesDisagree", ImagesDisagree, ModuleFfs, {}, "fw.fd", "the images of " + PEI + " disagree on its base: 0x820000 (file 0000c0de-1111-2222-3344-5566778899aa at 0x60) and 0x821000 (file 0000007e-1111-2222-3344-5566778899aa at 0x148); give --base ADDR"},
+    {"BaseOffAlignment", Usual, ModuleFfs, {"--base", "0x820010"}, "fw.fd", PEI + ": no offset within 0x118 bytes of free space at 0x190 meets the file's alignment"},
+    {"NoRoomInPeiVolume", SmallPeiVolume, ModuleFfs, {}, "fw.fd", PEI + ": no room: the file needs 0x"},
+    {"NoRoomForGrownFile", FileAfterLzmaFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
+    {"FfsTooShort", Usual, FfsTooShort, {}, "module.ffs", "FFS file of 20 bytes is shorter than a 24-byte file header"},
+    {"FfsHeaderChecksum", Usual, FfsHeaderChanged, {}, "module.ffs", "FFS file: header checksum 0x"},
+    {"FfsDataChecksum", Usual, FfsDataChanged, {}, "module.ffs", "FFS file: data checksum 0x"},
+    {"FfsLongerThanItsSize", Usual, FfsLonger, {}, "module.ffs", "FFS file: its header gives 0x"},
+    {"FfsSectionPastFile", Usual, FfsSectionPastFile, {}, "module.ffs", "FFS file > section at 0x18: size 0x40 runs past its container (0x4 bytes left)"},
+    {"FfsNotAPeim", Usual, FfsNotAPeim, {}, "module.ffs", "FFS file: type 0x07 (DXE driver), not a PEIM (0x06)"},
+    {"FfsWithoutTe", Usual, FfsWithoutTe, {}, "module.ffs", "FFS file holds 0 TE sections directly, not 1"},
+    {"FfsTeTooShort", Usual, FfsTeTooShort, {}, "module.ffs", "FFS file: TE section at 0x18: file is 10 bytes, shorter than the 40-byte TE header"},
 };
+// clang-format on
 
 void PrintTo(const Refusal &Case, std::ostream *Stream) {
   *Stream << Case.Name;
