@@ -1,6 +1,7 @@
 #include "ffs_writer.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

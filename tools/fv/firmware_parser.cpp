@@ -1,5 +1,6 @@
 // Reading firmware images, volumes and FFS files. Sections are read by section_parser.cpp.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>

@@ -11,6 +11,7 @@
 #include "exit_status.h"
 #include "file_io.h"
 #include "firmware_tree.h"
+#include "fv_format.h"
 #include "fv_insert.h"
 #include "fv_listing.h"
 #include "guid_text.h"

@@ -1,8 +1,10 @@
 #include "fv_insert.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ffs_rules.h"

@@ -1,6 +1,7 @@
 #include "fv_names.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <string>

@@ -32,8 +32,11 @@ bool ParseGuid(const std::string &Text, EFI_GUID *Guid) {
       }
       Bytes[Byte++] = static_cast<uint8_t>(std::stoul(Text.substr(At, 2), nullptr, 16));
     }
-    if (Group < 4 && (At >= Text.size() || Text[At++] != '-')) {
-      return false;
+    if (Group < 4) {
+      if (At >= Text.size() || Text[At] != '-') {
+        return false;
+      }
+      ++At;
     }
   }
   if (At != Text.size()) {

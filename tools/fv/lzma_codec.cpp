@@ -5,6 +5,7 @@
 #include <cstring>
 #include <lzma.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages.h"

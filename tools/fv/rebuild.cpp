@@ -1,5 +1,7 @@
 #include "rebuild.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>

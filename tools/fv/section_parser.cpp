@@ -1,4 +1,5 @@
 // Reading the sections of an FFS file, and the sections and volumes inside them.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -1,6 +1,7 @@
 #include "volume_edit.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
