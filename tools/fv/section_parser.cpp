@@ -38,6 +38,7 @@ bool ReadPeImageBase(ByteView Image, uint64_t *ImageBase) {
     return false;
   }
   constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
+  constexpr uint64_t PE32_PLUS_IMAGE_BASE_AT = 24; // its 64-bit ImageBase, in that header
   if (Magic == pe::IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
     uint32_t Base = 0;
     const bool Read =
@@ -45,7 +46,8 @@ bool ReadPeImageBase(ByteView Image, uint64_t *ImageBase) {
     *ImageBase = Base;
     return Read;
   }
-  return Magic == PE32_PLUS_MAGIC && ReadStruct(Image, Optional + 24, ImageBase);
+  return Magic == PE32_PLUS_MAGIC &&
+         ReadStruct(Image, Optional + PE32_PLUS_IMAGE_BASE_AT, ImageBase);
 }
 
 // Where the image in a PE32 or TE section has its RVA 0, and the base it is linked for. A TE
