@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the TE image and runs it twice: on an emulated CPU against the platform model
-# (te-run: every port access, the serial text, the result, instructions and stack), then
-# booted under 32-bit UEFI firmware in QEMU with a 16550 where the board puts it
-# (tools/qemu/boot.sh). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
+# Builds the TE image and runs it three times: on an emulated CPU against the platform model
+# (te-run: every port access, the serial text, the result, instructions and stack), booted
+# under 32-bit UEFI firmware in QEMU with a 16550 where the board puts it (tools/qemu/boot.sh),
+# then from the firmware's flash image, where the firmware's own PEI dispatcher runs it
+# (boot.sh --flash). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
 # unless chosen).
 # Usage: ./run.sh [--probe VALUE] [--busy N] [--help]
 set -euo pipefail
@@ -40,7 +41,7 @@ number_value "$busy" "$MAX_BUSY_POLLS" >/dev/null ||
 
 tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-if ! log=$(cmake --build build --target image boot_loader te-run te-tool 2>&1); then
+if ! log=$(cmake --build build --target image boot_loader te-run te-tool fv-tool 2>&1); then
   echo "$log" >&2
   exit 1
 fi
@@ -51,3 +52,6 @@ build/tools/runner/te-run --probe "$probe" --busy "$busy" build/image/oemcom.te
 echo
 echo "== 32-bit UEFI firmware in QEMU (boot.sh) =="
 tools/qemu/boot.sh --probe "$probe" --image build/image/oemcom.te
+echo
+echo "== the firmware's own dispatcher, from the flash image (boot.sh --flash) =="
+tools/qemu/boot.sh --flash --probe "$probe" --image build/image/oemcom.te

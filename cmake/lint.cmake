@@ -24,7 +24,7 @@ if(CLANG_TIDY)
   add_test(NAME lint.clang_tidy
     COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${LINT_MODULE_SOURCES}
             ${LINT_TOOL_SOURCES})
-  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 600)
+  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 1200)
 endif()
 # normalCheckLevelMaxBranches is cppcheck 2.11+'s note that it limits its branch analysis: an
 # informational note, not a finding, that --error-exitcode would otherwise count.
@@ -36,17 +36,17 @@ if(CPPCHECK)
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_BINARY_DIR}/board
             -I ${CMAKE_SOURCE_DIR}/tools/platform
             -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
-            -I ${CMAKE_SOURCE_DIR}/tools/runner
+            -I ${CMAKE_SOURCE_DIR}/tools/runner -I ${CMAKE_SOURCE_DIR}/tools/fv
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
 endif()
 
 # Every header under tools/ in one translation unit, built with everything else: the image
 # tools' headers must not clash.
-if(TARGET image_runner AND TARGET te_tools)
+if(TARGET image_runner AND TARGET te_tools AND TARGET fv_tools)
   file(GLOB_RECURSE TOOL_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*.h)
   list(TRANSFORM TOOL_HEADERS REPLACE "(.+)" "#include \"\\1\"\n")
   string(JOIN "" TOOL_HEADER_TEXT ${TOOL_HEADERS})
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tool_headers.cpp CONTENT "${TOOL_HEADER_TEXT}")
   add_library(tool_headers OBJECT ${CMAKE_BINARY_DIR}/tool_headers.cpp)
-  target_link_libraries(tool_headers PRIVATE image_runner te_tools)
+  target_link_libraries(tool_headers PRIVATE image_runner te_tools fv_tools)
 endif()

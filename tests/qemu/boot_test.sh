@@ -36,8 +36,10 @@ check_command_lines() {
 
 # boot.sh: refusals come before any boot.
 file=$qemu/boot.sh # stands for an image, a loader or te-run where one must exist
-tools="--image $file --loader $file --te-run $file"
+tools="--image $file --loader $file --te-run $file --te-tool $te_tool"
 printf 'BOARD_NAME=b\nUART_IRQ=16\n' >"$scratch/irq16.env"
+printf '%s\n' BOARD_NAME=c PROBE_PORT=0x25a SIO_INDEX_PORT=0x2e SIO_DATA_PORT=0x2f \
+  DELAY_PORT=0xed UART_BASE=0x2f8 UART_IRQ=3 UART_DIVISOR=12 UART_LINE=7E1 >"$scratch/com2.env"
 check_command_lines "$qemu/boot.sh" <<EOF
 0|Usage: boot.sh|--help
 2|--probe needs a number up to 255, not '0x100'|--probe 0x100
@@ -59,6 +61,10 @@ check_command_lines "$qemu/boot.sh" <<EOF
 2|board values not found: $scratch/none.env (configure the build first)|$tools --board $scratch/none.env
 2|$scratch/irq16.env:2: UART_IRQ: '16' is not a value boot.sh can use|$tools --board $scratch/irq16.env
 2|--board needs a value|--board
+2|--fv-tool needs a value|--flash --fv-tool
+2|fv-tool not found: $scratch/fv-tool (build the 'fv-tool' target first|--flash --image $file --loader $scratch/none.efi --fv-tool $scratch/fv-tool
+2|te-run not found: $scratch/te-run|--flash --image $file --fv-tool $qemu/boot.sh --te-run $scratch/te-run
+2|--flash needs a UART the firmware leaves alone, not 0x2f8|$tools --flash --fv-tool $file --board $scratch/com2.env
 2|unknown argument '--bogus'|--bogus
 EOF
 
@@ -99,21 +105,22 @@ oemcom-boot: LoadImage \\oemcom.te: EFI_NOT_FOUND\r\noemcom-boot: power off\r\n|
 oemcom-boot: device path of \\oemcom.te: EFI_BUFFER_TOO_SMALL\r\n|LoadImage|
 EOF
 
-# Board values file (printf %b) | what read_board reads from it: name, probe port, UART base,
-# IRQ, divisor and line, or its refusal.
+# Board values file (printf %b) | what read_board reads from it: name, probe port, Super I/O
+# index and data ports, delay port, UART base, IRQ, divisor and line, or its refusal.
 while IFS='|' read -r text want; do
   printf '%b' "$text" >"$scratch/board.env"
   if read_board "$scratch/board.env"; then
-    got="$board_name $board_probe_port $board_uart_base $board_uart_irq $board_uart_divisor"
-    got+=" $board_uart_line"
+    got="$board_name $board_probe_port $board_sio_index_port $board_sio_data_port"
+    got+=" $board_delay_port $board_uart_base $board_uart_irq $board_uart_divisor $board_uart_line"
   else
     got=${board_error#"$scratch/"}
   fi
   expect "read_board [$text]" "$want" "$got"
 done <<'EOF'
-# Board com2\nBOARD_NAME=com2\nPROBE_PORT=0x25a\nUART_BASE=0x2f8\nUART_IRQ=3\nUART_DIVISOR=12\nUART_LINE=7E1\n|com2 0x25a 0x2f8 3 12 7E1
-UART_LINE=8N2\nUART_DIVISOR=1\nUART_IRQ=15\nUART_BASE=0x240\nPROBE_PORT=0x259\nSIO_LDN=3\nBOARD_NAME=reference|reference 0x259 0x240 15 1 8N2
-BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\n|board.env: no UART_LINE line
+# Board com2\nBOARD_NAME=com2\nPROBE_PORT=0x25a\nSIO_INDEX_PORT=0x2e\nSIO_DATA_PORT=0x2f\nDELAY_PORT=0xed\nUART_BASE=0x2f8\nUART_IRQ=3\nUART_DIVISOR=12\nUART_LINE=7E1\n|com2 0x25a 0x2e 0x2f 0xed 0x2f8 3 12 7E1
+UART_LINE=8N2\nUART_DIVISOR=1\nUART_IRQ=15\nUART_BASE=0x240\nDELAY_PORT=0xed\nSIO_DATA_PORT=0x4f\nSIO_INDEX_PORT=0x4e\nPROBE_PORT=0x259\nSIO_LDN=3\nBOARD_NAME=reference|reference 0x259 0x4e 0x4f 0xed 0x240 15 1 8N2
+BOARD_NAME=b\nPROBE_PORT=0x259\nSIO_INDEX_PORT=0x4e\nSIO_DATA_PORT=0x4f\nDELAY_PORT=0xed\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\n|board.env: no UART_LINE line
+BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\nUART_LINE=8N2\n|board.env: no SIO_INDEX_PORT line
 BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=0\nUART_LINE=8N2\n|board.env:5: UART_DIVISOR: '0' is not a value boot.sh can use
 BOARD_NAME=b\nPROBE_PORT=0x10000\n|board.env:2: PROBE_PORT: '0x10000' is not a value boot.sh can use
 BOARD_NAME=b\nPROBE_PORT=0x259\nUART_BASE=0x240\nUART_IRQ=4\nUART_DIVISOR=1\nUART_LINE=9N1\n|board.env:6: UART_LINE: '9N1' is not a value boot.sh can use
@@ -166,23 +173,29 @@ cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0
 marks2='R -1 probe 0x25a 0x0;R -1 uart 0x2ff 0x0'
 firmware2='W 0 uart 0x2fb 0x3;W 0 uart 0x2f8 0x41;W 0 uart 0x2fb 0x83;W 0 uart 0x2f8 0x1;W 0 uart 0x2fb 0x3;W 0 uart 0x2f8 0x42;R 0 uart 0x2fe 0xb0'
 window2='R 0 probe 0x25a 0x0;W 0 io 0x2e 0x7;W 0 io 0x2f 0x2;W 0 uart 0x2fb 0x9a;W 0 uart 0x2f8 0xc;W 0 uart 0x2fb 0x1a;P 9600 E 7 1;R 0 uart 0x2fd 0x60;W 0 uart 0x2f8 0xd'
+reference='0x259 0x240 0x4e 0x4f 0xed 0'
+com2='0x25a 0x2f8 0x2e 0x2f 0xed 1'
 cut2='R 0x025a 0x00;W 0x002e 0x07;W 0x002f 0x02;W 0x02fb 0x9a;W 0x02f8 0x0c;W 0x02fb 0x1a;R 0x02fd 0x60;W 0x02f8 0x0d;# line: 9600 7E1;# dropped: 0;# before: 2'
-# Probe port and UART base | line prefix | trace | the filter's output, lines separated by ';'.
-while IFS='|' read -r ports prefix trace want; do
+# Board: probe port, UART base, Super I/O index and data ports, delay port, 1 when the firmware
+# shares the UART | line prefix | trace | the filter's output, lines separated by ';'.
+while IFS='|' read -r board prefix trace want; do
+  read -r probe uart index data delay shared <<<"$board"
   trace_lines "$prefix" "$trace" >"$scratch/trace.log"
-  got=$(awk -v probe="${ports% *}" -v uart="${ports#* }" -f "$qemu/trace_filter.awk" \
-    "$scratch/trace.log" | paste -sd ';')
-  expect "trace_filter for $ports on [$prefix$trace]" "$want" "$got"
+  got=$(awk -v probe="$probe" -v uart="$uart" -v ports="$index $data $delay" \
+    -v shared_uart="$shared" -f "$qemu/trace_filter.awk" "$scratch/trace.log" | paste -sd ';')
+  expect "trace_filter for $board on [$prefix$trace]" "$want" "$got"
 done <<EOF
-0x259 0x240||$marks;$window|$cut
-0x259 0x240|4242@1796689417.091144:|$marks;$window|$cut
-0x259 0x240||$offset_marks;$offset_window|$cut
-0x259 0x240||$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0
-0x259 0x240||$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0
-0x259 0x240||$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# before: 0;# error: 2-byte write of port 0x0240 in the window
-0x259 0x240||R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# before: 0;# error: no monitor read of port 0x247 in the trace
-0x259 0x240||$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# before: 0;# error: no read of port 0x259: the module did not run
-0x25a 0x2f8||$marks2;$firmware2;$window2|$cut2
+$reference||$marks;$window|$cut
+$reference|4242@1796689417.091144:|$marks;$window|$cut
+$reference||$offset_marks;$offset_window|$cut
+$reference||$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# error: 1 access to the module's ports before the window, the first W 0x0243 0x03
+$reference||$marks;W 0 io 0xed 0x0;W 0 io 0x80 0x1;R 0 probe 0x259 0xff;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0240 0x0d;# dropped: 0;# before: 0;# error: 1 access to the module's ports before the window, the first W 0x00ed 0x00
+$reference||$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# error: 2 accesses to the module's ports after the window, the first W 0x0243 0x87
+$reference||$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# before: 0;# error: 2-byte write of port 0x0240 in the window;# error: 1 access to the module's ports after the window, the first R 0x0245 0x60
+$reference||R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# before: 0;# error: no monitor read of port 0x247 in the trace
+$reference||$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# before: 0;# error: no read of port 0x259: the module did not run
+$com2||$marks2;$firmware2;$window2|$cut2
+$com2||$marks2;W 0 io 0x2e 0x7;$window2|${cut2%2}0;# error: 1 access to the module's ports before the window, the first W 0x002e 0x07
 EOF
 
 # Line setting as the trace filter writes it | in words.
@@ -194,23 +207,37 @@ done <<'EOF'
 |none
 EOF
 
-# te-run's report (printf %b; its last two lines suffice) | line setting | LoadImage |
-# StartImage | serial line | filter error | the board's line setting | verdict.
-while IFS='|' read -r report setting load start serial error board verdict; do
-  expect "boot_verdict [$report|$setting|$load|$start|$serial|$error|$board]" "$verdict" \
-    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$load" "$start" "$serial" "$error" \
+# LoadImage status | StartImage status | what went wrong.
+while IFS='|' read -r load start fault; do
+  expect "loader_fault [$load|$start]" "$fault" "$(loader_fault "$load" "$start")"
+done <<'EOF'
+EFI_SUCCESS|EFI_SUCCESS|
+EFI_NOT_FOUND||LoadImage EFI_NOT_FOUND
+||LoadImage printed no status
+EFI_SUCCESS|EFI_UNSUPPORTED|StartImage EFI_UNSUPPORTED
+EFI_SUCCESS||StartImage printed no status
+EOF
+
+# te-run's report (printf %b; its last two lines suffice) | line setting | what went wrong
+# starting the module or after it | what a pass says instead | serial line | filter error |
+# the board's line setting | verdict.
+while IFS='|' read -r report setting fault passed serial error board verdict; do
+  expect "boot_verdict [$report|$setting|$fault|$passed|$serial|$error|$board]" "$verdict" \
+    "$(boot_verdict "$(printf '%b' "$report")" "$setting" "$fault" "$passed" "$serial" "$error" \
       "$board")"
 done <<'EOF'
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
-step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
-1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
-script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: no trace
-verdict: PASS: 43 port accesses match the script|115200 8N2|EFI_SUCCESS|EFI_UNSUPPORTED|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: StartImage EFI_UNSUPPORTED
-trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||EFI_NOT_FOUND|||no read of port 0x259: the module did not run|115200 8N2|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
-te-run: unknown option --check-trace|115200 8N2|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
-verdict: PASS: 67 port accesses match the script|115200 8N2|EFI_SUCCESS||\r\nOEM_Init_COM OK\r\n\r\n||115200 8N2|FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
-verdict: PASS: board com2: 67 port accesses match the script|9600 7E1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|PASS: board com2: 67 port accesses match the script; UART 9600 7E1; EFI_SUCCESS
-verdict: PASS: board com2: 67 port accesses match the script|9600 7O1|EFI_SUCCESS|EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|FAIL: UART 9600 7O1, not 9600 7E1
+verdict: PASS: 67 port accesses match the script|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|PASS: 67 port accesses match the script; UART 115200 8N2; EFI_SUCCESS
+verdict: PASS: 43 port accesses match the script|115200 8N2||boot manager reached|\r\nOEM_Init_COM OK\r\n||115200 8N2|PASS: 43 port accesses match the script; UART 115200 8N2; boot manager reached
+step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\nverdict: FAIL: step 29 differs from the script|115200 8N1||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR; UART 115200 8N1, not 115200 8N2
+1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR\nverdict: FAIL: 1 access beyond the script's 43|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: 1 access beyond the script's 43: step 44 got W 0x0242 <- 0x07  UART FCR
+script: probe 0x00, busy 0, 67 accesses\nverdict: FAIL: no trace|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: no trace
+verdict: PASS: 43 port accesses match the script|115200 8N2|StartImage EFI_UNSUPPORTED||\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: StartImage EFI_UNSUPPORTED
+verdict: PASS: 67 port accesses match the script|115200 8N2|the firmware did not reach its boot manager||\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: the firmware did not reach its boot manager
+trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe\nverdict: FAIL: trace ends after 0 accesses, expected 67||LoadImage EFI_NOT_FOUND|||no read of port 0x259: the module did not run|115200 8N2|FAIL: trace ends after 0 accesses, expected 67: step 1 expected R 0x0259 -> 0x00  probe; no read of port 0x259: the module did not run; QEMU decoded no line setting after the module's last LCR write; LoadImage EFI_NOT_FOUND; serial line "", not "\r\nOEM_Init_COM OK\r\n"
+te-run: unknown option --check-trace|115200 8N2||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||115200 8N2|FAIL: te-run gave no verdict on the port window (te-run: unknown option --check-trace)
+verdict: PASS: 67 port accesses match the script|115200 8N2|StartImage printed no status||\r\nOEM_Init_COM OK\r\n\r\n||115200 8N2|FAIL: StartImage printed no status; serial line "\r\nOEM_Init_COM OK\r\n\r\n", not "\r\nOEM_Init_COM OK\r\n"
+verdict: PASS: board com2: 67 port accesses match the script|9600 7E1||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|PASS: board com2: 67 port accesses match the script; UART 9600 7E1; EFI_SUCCESS
+verdict: PASS: board com2: 67 port accesses match the script|9600 7O1||EFI_SUCCESS|\r\nOEM_Init_COM OK\r\n||9600 7E1|FAIL: UART 9600 7O1, not 9600 7E1
 EOF
 
 # Signal | whom it goes to | boot.sh's exit status | its last line. boot.sh boots an image that

@@ -6,11 +6,15 @@
 # probe device sit where the build's board puts them (its board/board.env). Checked: the
 # module's port window against te-run's script for the probe value, the line setting QEMU's
 # 16550 model decoded against the board's, the loader's statuses and the module's text on the
-# UART's serial line.
+# UART's serial line. With --flash there is no drive and no loader: fv-tool inserts the module
+# into a copy of the code image, the PEI core runs it, and the boot must go on to the firmware's
+# boot manager; the port window must then be the only accesses to the module's ports in the
+# whole boot.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/outputs.sh"
+source "$here/flash.sh"
 source "$here/board_values.sh"
 source "$here/../cli.sh"
 root=$(cd "$here/../.." && pwd)
@@ -20,8 +24,8 @@ readonly FIRMWARE_DIR=/usr/share/OVMF
 usage() {
   cat <<EOF
 Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
-               [--te-tool PATH] [--board PATH] [--firmware secboot|plain] [--timeout SECONDS]
-               [--keep] [--help]
+               [--te-tool PATH] [--board PATH] [--firmware secboot|plain] [--flash]
+               [--fv-tool PATH] [--timeout SECONDS] [--keep] [--help]
   --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
                      (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
@@ -35,6 +39,10 @@ Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
                      build/board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
+  --flash            no drive, no loader: the module goes into a copy of the code image's PEI
+                     volume (fv-tool insert) and the firmware's own dispatcher runs it; the
+                     boot must reach the firmware's boot manager
+  --fv-tool PATH     fv-tool, for --flash (default build/tools/fv/fv-tool)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
 Default paths are in the build tree of this source tree; image, loader, te-run and board must
@@ -56,12 +64,15 @@ loader=$root/build/image/bootia32.efi
 te_run=$root/build/tools/runner/te-run
 te_tool=$root/build/tools/te/te-tool
 board=$root/build/board/board.env
+fv_tool=$root/build/tools/fv/fv-tool
+flash=0
 firmware=secboot
 timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --te-tool | --board | --firmware | --timeout)
+  --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
+    --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --probe) probe=$2 && shift 2 ;;
@@ -70,6 +81,8 @@ while (($# > 0)); do
   --te-run) te_run=$2 && shift 2 ;;
   --te-tool) te_tool=$2 && shift 2 ;;
   --board) board=$2 && shift 2 ;;
+  --fv-tool) fv_tool=$2 && shift 2 ;;
+  --flash) flash=1 && shift ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
@@ -98,10 +111,20 @@ require_file() {
   fi
 }
 require_file image "$image" "build the 'image' target first"
-require_file loader "$loader" "build the 'boot_loader' target first"
+if ((flash)); then
+  require_file fv-tool "$fv_tool" "build the 'fv-tool' target first, or pass --fv-tool PATH" -x
+else
+  require_file loader "$loader" "build the 'boot_loader' target first"
+fi
 require_file te-run "$te_run" "build the 'te-run' target first, or pass --te-run PATH" -x
 require_file te-tool "$te_tool" "build the 'te-tool' target first, or pass --te-tool PATH" -x
 read_board "$board" || die "$board_error"
+# Debian's OVMF drives the 16550s at 0x3F8 and 0x2F8 itself: a module UART there carries the
+# firmware's own bytes before the loader takes it over, and after the PEI phase for --flash.
+shared_uart=0
+[[ $board_uart_base != 0x3f8 && $board_uart_base != 0x2f8 ]] || shared_uart=1
+((!flash || !shared_uart)) ||
+  die "--flash needs a UART the firmware leaves alone, not $board_uart_base (its console's)"
 probe=$(printf '0x%02x' "$probe_value")
 markers=$(marker_ports "$board_probe_port" "$board_uart_base")
 # QEMU's 16550 decodes the baud rate as 115200 / divisor, rounded down.
@@ -153,10 +176,23 @@ for signal in INT TERM HUP; do
 done
 
 # The drive's files: the loader where the firmware looks for a removable medium's boot program,
-# the image where the loader looks for it.
-mkdir -p "$work/fat/EFI/BOOT"
-cp "$loader" "$work/fat/EFI/BOOT/BOOTIA32.EFI"
-cp "$image" "$work/fat/oemcom.te"
+# the image where the loader looks for it. For --flash, the module's FFS file in the code image.
+drive=()
+if ((flash)); then
+  if ! inserted=$("$fv_tool" ffs "$image" "$work/oemcom.ffs" 2>&1 &&
+    "$fv_tool" insert "$code_fd" "$work/oemcom.ffs" "$work/code.fd" 2>&1); then
+    echo "FAIL: fv-tool could not put the module into the code image: $(tail -n 1 <<<"$inserted")"
+    exit 1
+  fi
+  echo "fv-tool:"
+  sed 's/^/  /' <<<"$inserted"
+  code_fd=$work/code.fd
+else
+  mkdir -p "$work/fat/EFI/BOOT"
+  cp "$loader" "$work/fat/EFI/BOOT/BOOTIA32.EFI"
+  cp "$image" "$work/fat/oemcom.te"
+  drive=(-drive "if=virtio,format=raw,readonly=on,file=fat:$work/fat")
+fi
 cp "$vars_fd" "$work/vars.fd"
 
 # The trace streams through a FIFO into the filter, which keeps only the module's window: the
@@ -164,8 +200,9 @@ cp "$vars_fd" "$work/vars.fd"
 # firmware and 15 MB with Debian 13's. QEMU blocks opening the FIFO until a reader has it open,
 # so the filter starts first.
 mkfifo "$work/trace.fifo"
-awk -v probe="$board_probe_port" -v uart="$board_uart_base" -f "$here/trace_filter.awk" \
-  <"$work/trace.fifo" >"$work/window.trace" &
+awk -v probe="$board_probe_port" -v uart="$board_uart_base" -v shared_uart="$shared_uart" \
+  -v ports="$board_sio_index_port $board_sio_data_port $board_delay_port" \
+  -f "$here/trace_filter.awk" <"$work/trace.fifo" >"$work/window.trace" &
 filter=$!
 
 machine=(-machine "q35,smm=on" -global "driver=cfi.pflash01,property=secure,value=on")
@@ -178,7 +215,7 @@ machine=(-machine "q35,smm=on" -global "driver=cfi.pflash01,property=secure,valu
 qemu=(qemu-system-i386 "${machine[@]}"
   -drive "if=pflash,format=raw,unit=0,readonly=on,file=$code_fd"
   -drive "if=pflash,format=raw,unit=1,file=$work/vars.fd"
-  -drive "if=virtio,format=raw,readonly=on,file=fat:$work/fat"
+  "${drive[@]}"
   -chardev "file,id=uart,path=$work/serial.bin"
   -device "isa-serial,iobase=$board_uart_base,irq=$board_uart_irq,chardev=uart"
   -chardev "null,id=probe"
@@ -197,9 +234,21 @@ done
 # during wait, not during a foreground command. timeout's --verbose line tells its own signals
 # from any other.
 status=0
-timeout --verbose --kill-after=5 "$timeout" "${qemu[@]}" <<<"${monitor}cont" \
+reached=0
+stopped=0
+limit=$timeout
+((!flash)) || limit=$((timeout + 10))
+timeout --verbose --kill-after=5 "$limit" "${qemu[@]}" <<<"${monitor}cont" \
   >"$work/monitor.log" 2>"$work/qemu.err" &
 runner=$!
+if ((flash)); then
+  # The firmware goes on to its boot manager and then waits for input: QEMU is stopped (SIGTERM,
+  # which it takes as a shutdown) once the boot manager's first line is on the console, or when
+  # the time is up; timeout's own limit is a backstop.
+  ! await_boot_manager "$work/console.log" "$runner" "$timeout" || reached=1
+  kill -0 "$runner" 2>/dev/null || stopped=1
+  pkill -TERM -P "$runner" 2>/dev/null || true
+fi
 wait "$runner" || status=$?
 runner=
 # A QEMU that stopped before opening the FIFO leaves the filter waiting for a writer: opening
@@ -213,6 +262,8 @@ filter=
 # status.
 signal=$(sed -n 's/.*terminating on signal \([0-9]*\).*/\1/p' "$work/qemu.err" | head -n 1)
 ((status <= 128)) || signal=$((status - 128))
+# A flash boot's QEMU is stopped here once the boot manager is reached or the time is up.
+((!flash || stopped)) || signal=
 if ((status != 0)) && grep -q '^timeout: sending signal' "$work/qemu.err"; then
   echo "FAIL: QEMU did not power off within $timeout s"
   exit 1
@@ -224,8 +275,26 @@ elif ((status != 0)); then
   exit 1
 fi
 
-load=$(loader_status "$work/console.log" LoadImage)
-start=$(loader_status "$work/console.log" StartImage)
+if ((flash)); then
+  manager=$(boot_manager_line "$work/console.log")
+  fault=
+  if [[ -z $manager ]]; then
+    fault="the firmware did not reach its boot manager"
+    if ((stopped)); then
+      fault+=": QEMU stopped first"
+    else
+      fault+=" within $timeout s"
+    fi
+  fi
+  passed="boot manager reached"
+  console="firmware console: ${manager:-(no line from the boot manager)}"
+else
+  load=$(loader_status "$work/console.log" LoadImage)
+  start=$(loader_status "$work/console.log" StartImage)
+  fault=$(loader_fault "$load" "$start")
+  passed=$start
+  console="firmware console: LoadImage ${load:-(nothing)}, StartImage ${start:-(nothing)}"
+fi
 # The bytes the firmware itself sent to the UART before the module's window (its console, when
 # it runs one there) are not the module's.
 before=$(window_note "$work/window.trace" before)
@@ -234,7 +303,7 @@ serial=$(visible_bytes "$work/module.bin")
 setting=$(window_note "$work/window.trace" line)
 echo "board $board_name: probe port $board_probe_port, UART $board_uart_base IRQ $board_uart_irq," \
   "$expected_setting"
-echo "firmware console: LoadImage ${load:-(nothing)}, StartImage ${start:-(nothing)}"
+echo "$console"
 ((${before:-0} == 0)) || echo "firmware bytes on the UART before the module (left out): $before"
 echo "serial line: \"$serial\""
 echo "QEMU's 16550 after the last LCR write: $(describe_setting "$setting")"
@@ -248,5 +317,5 @@ if ((checked == 2)); then
   echo "FAIL: te-run could not check the port window: $(head -n 1 <<<"$report")"
   exit 1
 fi
-boot_verdict "$report" "$setting" "$load" "$start" "$serial" \
+boot_verdict "$report" "$setting" "$fault" "$passed" "$serial" \
   "$(window_note "$work/window.trace" error)" "$expected_setting"

@@ -66,11 +66,24 @@ describe_setting() {
   echo "$baud baud, ${frame:0:1} data bits, $parity, $stop"
 }
 
+# What went wrong starting the module through the loader, from its LoadImage and StartImage
+# statuses ($1, $2): "LoadImage EFI_NOT_FOUND", "StartImage printed no status"; nothing when
+# both are EFI_SUCCESS.
+loader_fault() {
+  if [[ $1 != EFI_SUCCESS ]]; then
+    echo "LoadImage ${1:-printed no status}"
+  elif [[ $2 != EFI_SUCCESS ]]; then
+    echo "StartImage ${2:-printed no status}"
+  fi
+}
+
 # The one verdict line of a boot, from: te-run's report on the port window ($1; its last line
 # is its verdict, and on a mismatch the line before names the first difference), the line
-# setting QEMU decoded ($2), the loader's LoadImage and StartImage statuses ($3, $4), the
-# module's serial line as visible_bytes shows it ($5), the trace filter's errors, one per line
-# ($6), and the line setting the board gives, as QEMU decodes it ($7).
+# setting QEMU decoded ($2), what went wrong starting the module or after it ($3, empty when
+# nothing did), what the verdict says of that when nothing did ($4: the loader's StartImage
+# status, or that the firmware reached its boot manager), the module's serial line as
+# visible_bytes shows it ($5), the trace filter's errors, one per line ($6), and the line setting
+# the board gives, as QEMU decodes it ($7).
 # "PASS: ..." names what was checked; "FAIL: ..." names each fault, the port trace's first.
 boot_verdict() {
   local faults=() error checked difference
@@ -92,11 +105,7 @@ boot_verdict() {
   elif [[ $2 != "$7" ]]; then
     faults+=("UART $2, not $7")
   fi
-  if [[ $3 != EFI_SUCCESS ]]; then
-    faults+=("LoadImage ${3:-printed no status}")
-  elif [[ $4 != EFI_SUCCESS ]]; then
-    faults+=("StartImage ${4:-printed no status}")
-  fi
+  [[ -z $3 ]] || faults+=("$3")
   [[ $5 == "$SERIAL_BANNER" ]] || faults+=("serial line \"$5\", not \"$SERIAL_BANNER\"")
   if ((${#faults[@]} > 0)); then
     error=$(printf '; %s' "${faults[@]}")

@@ -5,8 +5,11 @@
 #   memory_region_ops_write cpu 0 mr 0x55d0c0ffee00 addr 0x243 value 0x87 size 1 name 'serial'
 #   serial_update_parameters baudrate=115200 parity='N' data=8 stop=2
 #
-# The board's ports come as -v probe=0x259 (the probe port) and -v uart=0x240 (the module's
-# UART base).
+# The board's ports come as -v probe=0x259 (the probe port), -v uart=0x240 (the module's UART
+# base) and -v ports="0x4e 0x4f 0xed" (the Super I/O index and data ports and the delay port).
+# -v shared_uart=1 says that the firmware drives that UART itself before the module runs (as
+# Debian's OVMF does the one at 0x2F8): its THR writes then count as the firmware's bytes rather
+# than as accesses outside the window.
 #
 # Which region is which. The firmware's console UART (COM1, 0x3F8) and the module's UART are
 # the same device model with the same region name, so names cannot tell them apart. Before the
@@ -28,8 +31,11 @@
 #   R 0x0259 0x00          direction, port, value (one byte)
 #   # line: 115200 8N2     the 16550 model's decoding after the last LCR write in the window
 #   # dropped: N           accesses to other devices inside the window
-#   # before: N            THR writes to the UART before the window: bytes the firmware sent
-#   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access)
+#   # before: N            THR writes to a shared UART before the window: bytes the firmware sent
+#   # error: TEXT          a trace the comparison cannot judge (missing marker, wide access), or
+#                          accesses to the module's ports (the probe port, the Super I/O and
+#                          delay ports, the UART's registers unless shared) before or after the
+#                          window: the whole trace must hold no others
 
 function hex_value(text, digits, value, i) {
   digits = tolower(substr(text, 3))
@@ -51,12 +57,30 @@ function region_name(line) {
   return substr(line, 1, length(line) - 1)
 }
 
+# A port the module's script touches: the probe port, the Super I/O's index and data ports,
+# the delay port, and the UART's registers.
+function module_port(port) {
+  return port in script_port || (port >= uart_port && port < uart_port + 8)
+}
+
+# Counts an access outside the window, remembering the first: "before" or "after".
+function outside(side, text) {
+  if (!outside_count[side]++) {
+    outside_first[side] = text
+  }
+}
+
 BEGIN {
   probe_port = hex_value(probe)
   uart_port = hex_value(uart)
   marker_count = 2
   marker_port[1] = probe_port
   marker_port[2] = uart_port + 7
+  script_port[probe_port] = 1
+  split(ports, listed, " ")
+  for (i in listed) {
+    script_port[hex_value(listed[i])] = 1
+  }
   marked = 0
   in_window = 0
   before = 0
@@ -107,12 +131,16 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
   }
   value = low_byte($9)
   if (!in_window) {
-    if (direction == "W" && port == uart_port + 3) {
+    uart_access = port >= uart_port && port < uart_port + 8
+    if (shared_uart && direction == "W" && port == uart_port + 3) {
       dlab = hex_value("0x" value) >= 128
-    } else if (direction == "W" && port == uart_port && !dlab) {
+    } else if (shared_uart && direction == "W" && port == uart_port && !dlab) {
       before++
     }
     if (direction != "R" || port != probe_port) {
+      if (module_port(port) && !(shared_uart && uart_access)) {
+        outside("before", sprintf("%s 0x%04x 0x%s", direction, port, value))
+      }
       next
     }
     in_window = 1
@@ -148,6 +176,20 @@ END {
     print access[i]
     if (i in wide) {
       errors[++error_count] = wide[i]
+    }
+  }
+  for (i = last_thr + 1; i <= kept; i++) {
+    split(access[i], field, " ")
+    if (module_port(hex_value(field[2]))) {
+      outside("after", access[i])
+    }
+  }
+  split("before after", sides, " ")
+  for (i = 1; i <= 2; i++) {
+    if (outside_count[sides[i]]) {
+      errors[++error_count] = sprintf("%d access%s to the module's ports %s the window, the first %s",
+                                      outside_count[sides[i]], outside_count[sides[i]] == 1 ? "" : "es",
+                                      sides[i], outside_first[sides[i]])
     }
   }
   for (i = last_thr; i >= 1; i--) {

@@ -1,0 +1,158 @@
+// Round trips of fv-tool insert on crafted images: the file lands where the rules put it, its
+// TE image is rebased to run there, everything outside the rebuilt region is unchanged, a
+// second insert is refused and --replace gives the first result again.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ffs_rules.h"
+#include "firmware_tree.h"
+#include "fv_builder.h"
+#include "fv_format.h"
+#include "guid_text.h"
+#include "messages.h"
+#include "peim_file.h"
+#include "struct_io.h"
+#include "te_image.h"
+#include "tool_folder.h"
+
+namespace {
+
+using namespace fv_test;
+
+// The one live file named Name in Volume and what it holds, or null.
+const FvFile *Named(const FvVolume &Volume, const fv::EFI_GUID &Name) {
+  for (const FvFile &File : Volume.Files) {
+    if (SameGuid(File.Header.Name, Name) && FileIsLive(File.StateBit)) {
+      return &File;
+    }
+  }
+  return nullptr;
+}
+
+// The PEI volume: the volume image section after the raw one in the outer file's LZMA data.
+const FvVolume &PeiVolumeOf(const FirmwareImage &Image) {
+  return Image.Volumes[0].Files[0].Sections[0].Sections[1].Volumes[0];
+}
+
+struct Variant {
+  const char *Name;
+  uint8_t EraseByte;
+  std::vector<std::string> Options;
+  uint64_t Base; // the volume base the TE image must be rebased for
+};
+
+const Variant VARIANTS[] = {
+    {"BaseFromImages", 0xFF, {}, PEI_BASE},
+    {"BaseGiven", 0xFF, {"--base", "0xff800000"}, 0xFF800000},
+    {"ErasedToZero", 0x00, {}, PEI_BASE},
+};
+
+class InsertRoundTrip : public FvToolFolder, public testing::WithParamInterface<Variant> {};
+
+TEST_P(InsertRoundTrip, PlacedRebasedAndSealed) {
+  const Variant &Case = GetParam();
+  FirmwareSpec Spec;
+  Spec.Inner = UsualInner(0x4000, Case.EraseByte);
+  Spec.EraseByte = Case.EraseByte;
+  const Bytes Original = Firmware(Spec);
+  Write("fw.fd", Original);
+  Write("module.ffs", ModuleFfs());
+  std::vector<std::string> Insert = {"insert", "@fw.fd", "@module.ffs", "@out.fd"};
+  Insert.insert(Insert.end(), Case.Options.begin(), Case.Options.end());
+  ASSERT_EQ(Run(Insert), 0) << Err.str();
+  const Bytes Patched = Read("out.fd");
+
+  FirmwareImage Image;
+  std::string Error;
+  ASSERT_TRUE(ParseFirmwareImage(Patched, &Image, &Error)) << Error;
+  const FvVolume &Pei = PeiVolumeOf(Image);
+  const FvFile *File = Named(Pei, OEMCOM_FILE_GUID);
+  ASSERT_NE(File, nullptr) << Out.str();
+  EXPECT_EQ(File->Header.State, Case.EraseByte == 0xFF ? 0xF8 : 0x07);
+  EXPECT_EQ((File->Offset + File->HeaderSize) % PEIM_DATA_ALIGNMENT, 0u);
+  // The pad file before it starts where free space did.
+  EXPECT_EQ(Pei.Files[Pei.Files.size() - 2].Offset, 0x190u);
+  EXPECT_EQ(Pei.Files[Pei.Files.size() - 2].Header.Type, fv::EFI_FV_FILETYPE_FFS_PAD);
+
+  const auto Te = std::find_if(File->Sections.begin(), File->Sections.end(),
+                               [](const FvSection &S) { return S.Type == fv::EFI_SECTION_TE; });
+  ASSERT_NE(Te, File->Sections.end());
+  const uint64_t NewBase = Case.Base + static_cast<uint64_t>(Te->Rva0Offset);
+  EXPECT_EQ(Te->ImageBase, NewBase);
+  EXPECT_EQ(NewBase % IMAGE_BASE_ALIGNMENT, 0u);
+
+  // Every HIGHLOW field moved by the difference between the bases.
+  const Bytes Linked = ModuleTe();
+  const Bytes Moved(Te->Bytes.begin() + Te->DataOffset, Te->Bytes.end());
+  TeImage Before;
+  TeImage After;
+  ASSERT_TRUE(ParseTeImage(Linked, &Before, &Error)) << Error;
+  ASSERT_TRUE(ParseTeImage(Moved, &After, &Error)) << Error;
+  ASSERT_EQ(After.Relocations.size(), Before.Relocations.size());
+  for (const TeRelocation &Relocation : Before.Relocations) {
+    uint32_t Old = 0;
+    uint32_t New = 0;
+    if (Relocation.Type == 3) {
+      ASSERT_TRUE(ReadImageU32(Before, Relocation.Rva, &Old));
+      ASSERT_TRUE(ReadImageU32(After, Relocation.Rva, &New));
+      EXPECT_EQ(New - Old, static_cast<uint32_t>(NewBase - Before.ImageBase)) << Relocation.Rva;
+    }
+  }
+
+  // Outside the outer file, old or new, nothing changed.
+  ASSERT_EQ(Patched.size(), Original.size());
+  FirmwareImage Unpatched;
+  ASSERT_TRUE(ParseFirmwareImage(Original, &Unpatched, &Error)) << Error;
+  const FvVolume &Outer = Image.Volumes[0];
+  const auto End =
+      static_cast<std::ptrdiff_t>(std::max(Outer.FreeStart, Unpatched.Volumes[0].FreeStart));
+  EXPECT_TRUE(std::equal(Patched.begin(), Patched.begin() + OUTER_FILE, Original.begin()));
+  EXPECT_TRUE(std::equal(Patched.begin() + End, Patched.end(), Original.begin() + End));
+
+  // The stream's header keeps the properties and dictionary, and gives the real size.
+  const FvSection &Lzma = Outer.Files[0].Sections[0];
+  uint64_t Size = 0;
+  ASSERT_TRUE(ReadStruct(Lzma.Bytes, Lzma.DataOffset + 5, &Size));
+  EXPECT_EQ(Size, Lzma.Decoded->size());
+  EXPECT_EQ(Lzma.LzmaProperties, 0x5D);
+  EXPECT_EQ(Lzma.LzmaDictionary, 1u << 16);
+
+  // The listing shows the file; a second insert is refused; --replace gives the same image.
+  ASSERT_EQ(Run({"list", "@out.fd"}), 0) << Err.str();
+  EXPECT_NE(Out.str().find("file 56f26cba-0844-463d-87ba-395d00c5c762 at " + Hex(File->Offset) +
+                           ": PEIM (0x06)"),
+            std::string::npos)
+      << Out.str();
+  std::vector<std::string> Again = Insert;
+  Again[1] = "@out.fd";
+  Again[3] = "@again.fd";
+  EXPECT_EQ(Run(Again), 1);
+  EXPECT_NE(Err.str().find("give --replace to swap it"), std::string::npos) << Err.str();
+  Again.push_back("--replace");
+  ASSERT_EQ(Run(Again), 0) << Err.str();
+  EXPECT_EQ(Read("again.fd"), Patched);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, InsertRoundTrip, testing::ValuesIn(VARIANTS),
+                         [](const testing::TestParamInfo<Variant> &Info) {
+                           return std::string(Info.param.Name);
+                         });
+
+// The module as built: its file goes in, and the listing finds it with its name.
+TEST_F(FvToolFolder, BuiltModuleGoesIn) {
+  ASSERT_EQ(Run({"ffs", OEMCOM_TE_PATH, "@oemcom.ffs"}), 0) << Err.str();
+  Write("fw.fd", Firmware());
+  ASSERT_EQ(Run({"insert", "@fw.fd", "@oemcom.ffs", "@out.fd"}), 0) << Err.str();
+  EXPECT_NE(Out.str().find("15 relocations applied"), std::string::npos) << Out.str();
+  ASSERT_EQ(Run({"list", "@out.fd"}), 0) << Err.str();
+  EXPECT_NE(Out.str().find(": PEIM (0x06), 0x"), std::string::npos) << Out.str();
+  EXPECT_NE(Out.str().find(" bytes, data aligned to 0x80, data checksum, \"OemInitCom\""),
+            std::string::npos)
+      << Out.str();
+}
+
+} // namespace

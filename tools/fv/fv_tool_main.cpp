@@ -1,0 +1,11 @@
+// fv-tool: writes the module's FFS file, lists firmware images, inserts the file into one.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "fv_cli.h"
+
+int main(int Argc, char **Argv) {
+  const std::vector<std::string> Arguments(Argv + (Argc > 0 ? 1 : 0), Argv + Argc);
+  return RunFvTool(Arguments, std::cout, std::cerr);
+}

@@ -1,0 +1,39 @@
+// Changing the files of one volume in a copy of its bytes. The volume keeps its length, and
+// every byte outside the range a change names stays as it was.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "firmware_tree.h"
+#include "struct_io.h"
+
+// Where free space ends: the first byte that is not erased, or the volume's end.
+uint64_t FreeEnd(const FvVolume &Volume);
+
+// Replaces File, one of Volume's files, with NewFile at the same offset in Bytes (a copy of the
+// volume's bytes). NewFile must end before the next file, leaving either nothing or room for
+// a pad file up to it, which is written; or, when File is the last, inside the free space,
+// whatever it no longer covers being erased again.
+[[nodiscard]] bool ReplaceFileInPlace(const FvVolume &Volume, const FvFile &File, ByteView NewFile,
+                                      std::vector<uint8_t> *Bytes, std::string *Error);
+
+// Removes File, one of Volume's files, from Bytes: the last file, and the pad files right before
+// it, go back to free space; any other becomes a pad file of its size. Returns where free space
+// starts afterwards.
+uint64_t RemoveFile(const FvVolume &Volume, const FvFile &File, std::vector<uint8_t> *Bytes);
+
+// The first offset from FreeStart, on an 8-byte boundary, that Accept takes and that leaves no
+// gap or one a pad file fills, for a file of Size bytes. Candidates stop Window bytes past
+// FreeStart. Refuses when the accepted offset leaves the file no room before FreeEnd, or when no
+// candidate is accepted.
+[[nodiscard]] bool FindPlace(const FvVolume &Volume, uint64_t FreeStart, uint64_t Size,
+                             uint64_t Window, const std::function<bool(uint64_t)> &Accept,
+                             uint64_t *Offset, std::string *Error);
+
+// Writes File at Offset of Bytes, and a pad file over [FreeStart, Offset) when that is not
+// empty.
+void WriteFileAt(const FvVolume &Volume, uint64_t FreeStart, uint64_t Offset, ByteView File,
+                 std::vector<uint8_t> *Bytes);
