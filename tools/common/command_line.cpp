@@ -8,6 +8,11 @@
 #include "messages.h"
 #include "parse_number.h"
 
+bool AsksForHelp(const std::vector<std::string> &Arguments) {
+  return Arguments.size() == 1 &&
+         (Arguments[0] == "--help" || Arguments[0] == "-h" || Arguments[0] == "help");
+}
+
 bool SplitCommandLine(const std::vector<std::string> &Arguments, const TakesValue &Takes,
                       std::vector<CommandWord> *Words, std::string *Error) {
   for (size_t Index = 0; Index < Arguments.size(); ++Index) {

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// True for a command line of "--help", "-h" or "help" alone.
+bool AsksForHelp(const std::vector<std::string> &Arguments);
+
 struct CommandWord {
   std::string Name;  // "--busy", "--help"; empty for an operand
   std::string Value; // the option's value, or the operand itself

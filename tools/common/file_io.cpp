@@ -88,18 +88,23 @@ std::string KindOf(mode_t Mode) {
   return Fail(Error, "more than 40 symbolic links to follow");
 }
 
-// Devices, FIFOs and terminals are written as they are, not replaced.
-[[nodiscard]] bool WriteInPlace(const std::string &Path, ByteView Bytes, std::string *Error) {
-  const int Descriptor = open(Path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+// Opens Path with Flags (and O_WRONLY), writes Bytes and closes it; How names the opening in
+// a refusal ("cannot open for writing").
+[[nodiscard]] bool WriteOpened(const std::string &Path, int Flags, const char *How, ByteView Bytes,
+                               std::string *Error) {
+  const int Descriptor = open(Path.c_str(), O_WRONLY | O_CLOEXEC | Flags, 0644);
   if (Descriptor < 0) {
-    return Fail(Error, SystemError("cannot open for writing"));
+    return Fail(Error, SystemError(How));
   }
   const bool Written = WriteAll(Descriptor, Bytes);
   const std::string Message = Written ? std::string() : SystemError("cannot write");
   if (close(Descriptor) != 0 && Written) {
     return Fail(Error, SystemError("cannot write"));
   }
-  return Written || Fail(Error, Message);
+  if (!Written) {
+    return Fail(Error, Message);
+  }
+  return true;
 }
 
 // A new file in Path's folder, renamed over Path once whole. It takes Old's mode and owner when
@@ -196,6 +201,10 @@ bool ReadTextLines(const std::string &Path, const LineTaker &Take, std::string *
   return true;
 }
 
+bool AppendFileBytes(const std::string &Path, ByteView Bytes, std::string *Error) {
+  return WriteOpened(Path, O_APPEND | O_CREAT, "cannot open for appending", Bytes, Error);
+}
+
 bool SameFile(const std::string &First, const std::string &Second) {
   struct stat A {};
   struct stat B {};
@@ -212,6 +221,8 @@ bool ReplaceFileBytes(const std::string &Path, ByteView Bytes, std::string *Erro
   if (stat(Target.c_str(), &Old) != 0) {
     return WriteByRename(Target, nullptr, Bytes, Error);
   }
-  return S_ISREG(Old.st_mode) ? WriteByRename(Target, &Old, Bytes, Error)
-                              : WriteInPlace(Target, Bytes, Error);
+  // Devices, FIFOs and terminals are written as they are, not replaced.
+  return S_ISREG(Old.st_mode)
+             ? WriteByRename(Target, &Old, Bytes, Error)
+             : WriteOpened(Target, O_NOCTTY, "cannot open for writing", Bytes, Error);
 }

@@ -28,6 +28,10 @@ using LineTaker = std::function<bool(const std::string &Line, std::string *Reaso
 [[nodiscard]] bool ReadTextLines(const std::string &Path, const LineTaker &Take,
                                  std::string *Error);
 
+// Appends Bytes to the file at Path, made (0644) when there is none. They go out in one write
+// where the system allows, so that runs appending to one file at once keep theirs whole.
+[[nodiscard]] bool AppendFileBytes(const std::string &Path, ByteView Bytes, std::string *Error);
+
 // True when both paths name one existing file (the same device and inode), through any path or
 // link.
 bool SameFile(const std::string &First, const std::string &Second);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "file_io.h"
 #include "firmware_tree.h"
@@ -16,6 +17,7 @@
 #include "fv_listing.h"
 #include "guid_text.h"
 #include "messages.h"
+#include "name_table.h"
 #include "parse_number.h"
 #include "peim_file.h"
 
@@ -77,36 +79,29 @@ int Refuse(std::ostream &Err, const std::string &Command, const std::string &Wha
 }
 
 // Splits Arguments (after the command's name) into operands and the options Known allows.
-bool ParseArguments(const Command &Known, const std::vector<std::string> &Arguments, Parsed *Result,
-                    std::string *Error) {
-  for (size_t At = 1; At < Arguments.size(); ++At) {
-    const std::string &Word = Arguments[At];
-    if (Word.rfind("--", 0) != 0) {
-      Result->Operands.push_back(Word);
-      continue;
-    }
-    const bool Flag = Takes(Known, Word);
-    const bool Valued = Takes(Known, Word + "=");
-    if (!Flag && !Valued) {
-      return Fail(Error, "unknown option '" + Word + "'");
-    }
-    if (Flag) {
+[[nodiscard]] bool ParseArguments(const Command &Known, const std::vector<std::string> &Arguments,
+                                  Parsed *Result, std::string *Error) {
+  const auto Valued = [&Known](const std::string &Option) { return Takes(Known, Option + "="); };
+  std::vector<CommandWord> Words;
+  if (!SplitCommandLine({Arguments.begin() + 1, Arguments.end()}, Valued, &Words, Error)) {
+    return false;
+  }
+  for (const CommandWord &Word : Words) {
+    if (Word.Name.empty()) {
+      Result->Operands.push_back(Word.Value);
+    } else if (!Takes(Known, Word.Name) && !Valued(Word.Name)) {
+      return Fail(Error, "unknown option '" + Word.Name + "'");
+    } else if (Word.Name == "--replace") {
       Result->Replace = true;
-      continue;
-    }
-    if (At + 1 >= Arguments.size()) {
-      return Fail(Error, Word + " needs a value");
-    }
-    const std::string &Value = Arguments[++At];
-    if (Word == "--guid") {
+    } else if (Word.Name == "--guid") {
       Result->HasGuid = true;
-      Result->Guid = Value;
-    } else if (Word == "--name") {
+      Result->Guid = Word.Value;
+    } else if (Word.Name == "--name") {
       Result->HasName = true;
-      Result->Name = Value;
+      Result->Name = Word.Value;
     } else {
       Result->HasBase = true;
-      Result->Base = Value;
+      Result->Base = Word.Value;
     }
   }
   if (Result->Operands.size() != Known.Operands) {
@@ -217,27 +212,25 @@ int Insert(const Parsed &Line, std::ostream &Out, std::ostream &Err) {
 } // namespace
 
 int RunFvTool(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err) {
-  const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
-  if (Arguments.size() == 1 && (Name == "--help" || Name == "-h" || Name == "help")) {
+  if (AsksForHelp(Arguments)) {
     Out << USAGE;
     return EXIT_OK;
   }
-  for (const Command &Known : COMMANDS) {
-    if (Name != Known.Name) {
-      continue;
-    }
-    Parsed Line;
-    std::string Error;
-    if (!ParseArguments(Known, Arguments, &Line, &Error)) {
-      Err << "fv-tool: " << Name << ": " << Error << " (run fv-tool --help)\n";
-      return EXIT_TROUBLE;
-    }
-    if (Name == "ffs") {
-      return WriteFfs(Line, Out, Err);
-    }
-    return Name == "list" ? List(Line, Out, Err) : Insert(Line, Out, Err);
+  const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
+  const Command *Known = FindByName(COMMANDS, Name);
+  if (Known == nullptr) {
+    Err << "fv-tool: " << (Name.empty() ? "no command" : "unknown command '" + Name + "'")
+        << " (run fv-tool --help)\n";
+    return EXIT_TROUBLE;
   }
-  Err << "fv-tool: " << (Name.empty() ? "no command" : "unknown command '" + Name + "'")
-      << " (run fv-tool --help)\n";
-  return EXIT_TROUBLE;
+  Parsed Line;
+  std::string Error;
+  if (!ParseArguments(*Known, Arguments, &Line, &Error)) {
+    Err << "fv-tool: " << Name << ": " << Error << " (run fv-tool --help)\n";
+    return EXIT_TROUBLE;
+  }
+  if (Name == "ffs") {
+    return WriteFfs(Line, Out, Err);
+  }
+  return Name == "list" ? List(Line, Out, Err) : Insert(Line, Out, Err);
 }

@@ -1,14 +1,8 @@
 #include "code_coverage.h"
 
-#include <fcntl.h>
-#include <sys/types.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -18,6 +12,7 @@
 #include "link_map.h"
 #include "messages.h"
 #include "parse_number.h"
+#include "struct_io.h"
 
 namespace {
 
@@ -129,34 +124,13 @@ bool ReadCodeExtent(const std::string &Path, CodeExtent *Extent, std::string *Er
   return true;
 }
 
-// The lines go out in one write to a file opened for appending, so that runs adding to one file
-// at once each keep theirs whole.
 bool AppendExecutedCode(const std::string &Path, const ExecutedCode &Code, std::string *Error) {
   std::string Text;
   for (const auto &[Rva, Length] : Code) {
     Text += Hex(Rva, 8) + " " + std::to_string(Length) + "\n";
   }
-  const int Descriptor = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (Descriptor < 0) {
-    return Fail(Error, std::string("cannot open for appending: ") + std::strerror(errno));
-  }
-  size_t Written = 0;
-  while (Written < Text.size()) {
-    const ssize_t Count = write(Descriptor, Text.data() + Written, Text.size() - Written);
-    if (Count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (Count <= 0) {
-      break;
-    }
-    Written += static_cast<size_t>(Count);
-  }
-  const bool Whole = Written == Text.size();
-  const int WriteError = errno;
-  if (close(Descriptor) != 0 || !Whole) {
-    return Fail(Error, std::string("cannot write: ") + std::strerror(Whole ? errno : WriteError));
-  }
-  return true;
+  return AppendFileBytes(
+      Path, ByteView(reinterpret_cast<const uint8_t *>(Text.data()), Text.size()), Error);
 }
 
 bool ReadExecutedCode(const std::string &Path, ExecutedCode *Code, std::string *Error) {

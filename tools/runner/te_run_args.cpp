@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "image_runner.h"
 #include "messages.h"
+#include "name_table.h"
 #include "platform_options.h"
 
 const char TE_RUN_USAGE[] =
@@ -61,15 +62,8 @@ constexpr ValueOption VALUE_OPTIONS[] = {
     {"--executed", 0, true},       {"--check-trace", 0, false},
 };
 
-const ValueOption *FindValueOption(const std::string &Name) {
-  const ValueOption *Known =
-      std::find_if(std::begin(VALUE_OPTIONS), std::end(VALUE_OPTIONS),
-                   [&Name](const ValueOption &Candidate) { return Name == Candidate.Name; });
-  return Known == std::end(VALUE_OPTIONS) ? nullptr : Known;
-}
-
 bool HasValue(const std::string &Name) {
-  return IsPlatformOption(Name) || FindValueOption(Name) != nullptr;
+  return IsPlatformOption(Name) || FindByName(VALUE_OPTIONS, Name) != nullptr;
 }
 
 [[nodiscard]] bool ParseOption(const CommandWord &Option, Parsing *State, std::string *Error) {
@@ -82,7 +76,7 @@ bool HasValue(const std::string &Name) {
   if (IsPlatformOption(Name)) {
     return SetPlatformOption(Option, &Args.Platform, Error);
   }
-  const ValueOption *Known = FindValueOption(Name);
+  const ValueOption *Known = FindByName(VALUE_OPTIONS, Name);
   uint64_t Value = 0;
   if (Known == nullptr) {
     return Fail(Error, "unknown option " + Name);

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "file_io.h"
+#include "name_table.h"
 #include "pe_to_te.h"
 #include "te_check.h"
 #include "te_image.h"
@@ -89,20 +91,18 @@ int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std:
   };
   static const Command COMMANDS[] = {
       {"convert", "IN.efi OUT.te", 2}, {"inspect", "IMAGE.te", 1}, {"check", "IMAGE.te", 1}};
-  const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
-  if (Arguments.size() == 1 && (Name == "--help" || Name == "-h" || Name == "help")) {
+  if (AsksForHelp(Arguments)) {
     Out << USAGE;
     return EXIT_OK;
   }
-  for (const Command &Known : COMMANDS) {
-    if (Name != Known.Name) {
-      continue;
-    }
-    if (Arguments.size() - 1 != Known.Count) {
-      Err << "te-tool: usage: te-tool " << Name << " " << Known.Operands
-          << " (run te-tool --help)\n";
-      return EXIT_TROUBLE;
-    }
+  const std::string Name = Arguments.empty() ? std::string() : Arguments[0];
+  const Command *Known = FindByName(COMMANDS, Name);
+  if (Known != nullptr && Arguments.size() - 1 != Known->Count) {
+    Err << "te-tool: usage: te-tool " << Name << " " << Known->Operands
+        << " (run te-tool --help)\n";
+    return EXIT_TROUBLE;
+  }
+  if (Known != nullptr) {
     return Name == "convert" ? Convert(Arguments[1], Arguments[2], Out, Err)
                              : InspectOrCheck(Name, Arguments[1], Out, Err);
   }
