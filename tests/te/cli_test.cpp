@@ -143,9 +143,9 @@ TEST_F(TeToolCli, ConvertWritesWhatOutNames) {
     EXPECT_EQ(Run({"convert", Path("in.efi"), Each.Out}), Each.Status);
     EXPECT_NE(Err.str().find(Each.Message), std::string::npos) << Err.str();
   }
-  struct stat Device {};
-  struct stat Link {};
-  struct stat Target {};
+  struct stat Device = {};
+  struct stat Link = {};
+  struct stat Target = {};
   ASSERT_EQ(stat("/dev/full", &Device), 0);
   EXPECT_TRUE(S_ISCHR(Device.st_mode));
   ASSERT_EQ(lstat(Path("link.te").c_str(), &Link), 0);

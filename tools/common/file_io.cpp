@@ -70,7 +70,7 @@ std::string KindOf(mode_t Mode) {
   constexpr int MAX_LINKS = 40; // as the kernel's ELOOP limit
   std::string Name = Path;
   for (int Links = 0; Links <= MAX_LINKS; ++Links) {
-    struct stat Status {};
+    struct stat Status = {};
     if (lstat(Name.c_str(), &Status) != 0 || !S_ISLNK(Status.st_mode)) {
       *Target = Name;
       return true;
@@ -151,7 +151,7 @@ bool ReadFileBytes(const std::string &Path, std::vector<uint8_t> *Bytes, std::st
   if (Descriptor < 0) {
     return Fail(Error, SystemError("cannot open"));
   }
-  struct stat Status {};
+  struct stat Status = {};
   if (fstat(Descriptor, &Status) != 0 || !S_ISREG(Status.st_mode)) {
     const std::string Reason = S_ISREG(Status.st_mode) || Status.st_mode == 0
                                    ? SystemError("cannot read")
@@ -206,8 +206,8 @@ bool AppendFileBytes(const std::string &Path, ByteView Bytes, std::string *Error
 }
 
 bool SameFile(const std::string &First, const std::string &Second) {
-  struct stat A {};
-  struct stat B {};
+  struct stat A = {};
+  struct stat B = {};
   return stat(First.c_str(), &A) == 0 && stat(Second.c_str(), &B) == 0 && A.st_dev == B.st_dev &&
          A.st_ino == B.st_ino;
 }
@@ -217,7 +217,7 @@ bool ReplaceFileBytes(const std::string &Path, ByteView Bytes, std::string *Erro
   if (!FollowLinks(Path, &Target, Error)) {
     return false;
   }
-  struct stat Old {};
+  struct stat Old = {};
   if (stat(Target.c_str(), &Old) != 0) {
     return WriteByRename(Target, nullptr, Bytes, Error);
   }

@@ -50,7 +50,7 @@ struct Parsed {
 };
 
 struct Command {
-  const char *Name;
+  const char *Name; // cppcheck-suppress unusedStructMember ; FindByName reads it
   const char *Usage;
   size_t Operands;
   const char *Options[2]; // those taking a value end in '='; null for none

@@ -52,7 +52,7 @@ struct Parsing {
 // te-run's own options that take a value: the largest number each takes (0: a file instead),
 // and whether only a run of an image uses it. --probe and --busy are the platform's.
 struct ValueOption {
-  const char *Name;
+  const char *Name; // cppcheck-suppress unusedStructMember ; FindByName reads it
   uint64_t Max;
   bool RunOnly;
 };

@@ -85,7 +85,7 @@ int InspectOrCheck(const std::string &Command, const std::string &Path, std::ost
 
 int RunTeTool(const std::vector<std::string> &Arguments, std::ostream &Out, std::ostream &Err) {
   struct Command {
-    const char *Name;
+    const char *Name; // cppcheck-suppress unusedStructMember ; FindByName reads it
     const char *Operands;
     size_t Count;
   };
