@@ -1,8 +1,6 @@
 #include "te_run_args.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <string>
 #include <vector>
 
