@@ -15,6 +15,7 @@
 #include "format.h"
 #include "format_image.h"
 #include "format_input.h"
+#include "fuzz_require.h"
 #include "image_call.h"
 
 #if !defined(__x86_64__)
@@ -27,12 +28,6 @@ constexpr uint8_t SENTINEL = 0xA5;
 constexpr size_t GUARD = 32; // sentinel bytes on each side of the buffer
 // The second call's extra capacity, in bytes: enough for most full texts.
 constexpr uint32_t WIDE_EXTRA = 1u << 14;
-
-void Require(bool Condition) {
-  if (!Condition) {
-    __builtin_trap();
-  }
-}
 
 // A run of bytes is all SENTINEL when its first byte is and each byte equals the next.
 bool AllSentinel(const uint8_t *Bytes, size_t Count) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "firmware_tree.h"
+#include "fuzz_require.h"
 #include "fv_insert.h"
 #include "fv_listing.h"
 #include "pe_format.h"
@@ -17,16 +18,6 @@
 #include "struct_io.h"
 
 namespace {
-
-void Require(bool Condition) {
-  if (!Condition) {
-    __builtin_trap();
-  }
-}
-
-void RequireReason(const std::string &Error) {
-  Require(!Error.empty() && Error.find('\n') == std::string::npos);
-}
 
 // The module's file around a TE image of its 40-byte header alone.
 std::vector<uint8_t> PeimBytes() {

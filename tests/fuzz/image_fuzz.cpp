@@ -8,22 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_require.h"
 #include "pe_to_te.h"
 #include "te_check.h"
 #include "te_image.h"
 #include "te_listing.h"
 
 namespace {
-
-void Require(bool Condition) {
-  if (!Condition) {
-    __builtin_trap();
-  }
-}
-
-void RequireReason(const std::string &Error) {
-  Require(!Error.empty() && Error.find('\n') == std::string::npos);
-}
 
 void ReadAsTe(const std::vector<uint8_t> &File) {
   TeImage Image;
