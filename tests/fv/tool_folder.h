@@ -5,26 +5,13 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "tool_test_folder.h"
 
-#include "fv_builder.h"
-
-class FvToolFolder : public testing::Test {
+class FvToolFolder : public ToolFolder {
 protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  std::string Path(const std::string &Name) const { return Folder + "/" + Name; }
-  void Write(const std::string &Name, const fv_test::Bytes &Bytes) const;
-  fv_test::Bytes Read(const std::string &Name) const;
-  bool Exists(const std::string &Name) const;
-  // The names in the folder, sorted.
-  std::vector<std::string> Listing() const;
-
   // Runs fv-tool; names in Arguments starting with '@' become paths in the folder.
   int Run(const std::vector<std::string> &Arguments);
 
-  std::string Folder;
   std::ostringstream Out;
   std::ostringstream Err;
 };

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 #include "reference_board.h"
 #include "te_builder.h"
 #include "te_run_cli.h"
+#include "temp_file.h"
 
 namespace {
 
@@ -27,25 +27,6 @@ Outcome RunTool(const std::vector<std::string> &Arguments) {
   const int Exit = RunTeRun(Arguments, Out, Err);
   return {Exit, Out.str() + Err.str()};
 }
-
-// An image written for the command to read, removed again when the test ends.
-class ImageFile {
-public:
-  ImageFile(const std::string &Name, const std::vector<uint8_t> &Bytes)
-      : Path(testing::TempDir() + "te_run_" + std::to_string(getpid()) + "_" + Name) {
-    std::ofstream(Path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(Bytes.data()),
-               static_cast<std::streamsize>(Bytes.size()));
-  }
-  ~ImageFile() { std::remove(Path.c_str()); }
-  ImageFile(const ImageFile &) = delete;
-  ImageFile &operator=(const ImageFile &) = delete;
-
-  const std::string &Name() const { return Path; }
-
-private:
-  std::string Path;
-};
 
 // A trace file of Script as a recorder might write it: short and upper-case hex, a comment,
 // blank lines, and LSR reads carrying what an idle 16550 reports rather than the model's values.
@@ -72,23 +53,23 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
     GTEST_SKIP() << REFERENCE_BOARD_ONLY;
   }
   // xor eax,eax; ret
-  const ImageFile CleanFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
+  const TempFile CleanFile("clean.te", BuildTe({{0x31, 0xC0, 0xC3}, {}}));
   // mov al,'A'; mov dx,0x240; out dx,al; xor eax,eax; ret
-  const ImageFile UnpolledFile(
+  const TempFile UnpolledFile(
       "unpolled.te", BuildTe({{0xB0, 0x41, 0x66, 0xBA, 0x40, 0x02, 0xEE, 0x31, 0xC0, 0xC3}, {}}));
   // jmp $
-  const ImageFile LoopFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
+  const TempFile LoopFile("loop.te", BuildTe({{0xEB, 0xFE}, {}}));
   // Entry: call Helper; ret. Helper: xor eax,eax; nop; ret. With its link map, the second
   // symbol a static one, and one whose line is cut short.
-  const ImageFile CallsFile("calls.te",
-                            BuildTe({{0xE8, 0x01, 0, 0, 0, 0xC3, 0x31, 0xC0, 0x90, 0xC3}, {}}));
+  const TempFile CallsFile("calls.te",
+                           BuildTe({{0xE8, 0x01, 0, 0, 0, 0xC3, 0x31, 0xC0, 0x90, 0xC3}, {}}));
   const std::string Map = "  Address   Publics by Value   Rva+Base   Lib:Object\n\n"
                           " 0001:00000000  _Entry  0000000000400200  calls.obj\n\n"
                           " entry point at  0001:00000000\n\n Static symbols\n\n"
                           " 0001:00000006  ?Helper@@YAXXZ  0000000000400206  calls.obj\n";
-  const ImageFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
-  const ImageFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
-  const ImageFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
+  const TempFile MapFile("calls.map", std::vector<uint8_t>(Map.begin(), Map.end()));
+  const TempFile MapCut("cut.map", std::vector<uint8_t>(Map.begin(), Map.end() - 30));
+  const TempFile CorruptFile("corrupt.te", std::vector<uint8_t>(64, 'M'));
   // The clean image with another subsystem, or with a debug directory.
   const auto Altered = [](const std::string &Name, size_t At, uint32_t Value) {
     std::vector<uint8_t> Te = BuildTe({{0x31, 0xC0, 0xC3}, {}});
@@ -98,35 +79,37 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       PutU32(Te, At, Value);
       PutU32(Te, At + 4, 28);
     }
-    return ImageFile(Name, Te);
+    return TempFile(Name, Te);
   };
-  const ImageFile Subsystem0 = Altered("subsystem0.te", TE_AT_SUBSYSTEM, 0);
-  const ImageFile Application = Altered("application.te", TE_AT_SUBSYSTEM, 10);
-  const ImageFile Subsystem8b = Altered("subsystem8b.te", TE_AT_SUBSYSTEM, 0x8B);
-  const ImageFile SubsystemFf = Altered("subsystemff.te", TE_AT_SUBSYSTEM, 0xFF);
-  const ImageFile Debug = Altered("debug.te", TE_AT_DEBUG_DIRECTORY, 0x200);
+  const TempFile Subsystem0 = Altered("subsystem0.te", TE_AT_SUBSYSTEM, 0);
+  const TempFile Application = Altered("application.te", TE_AT_SUBSYSTEM, 10);
+  const TempFile Subsystem8b = Altered("subsystem8b.te", TE_AT_SUBSYSTEM, 0x8B);
+  const TempFile SubsystemFf = Altered("subsystemff.te", TE_AT_SUBSYSTEM, 0xFF);
+  const TempFile Debug = Altered("debug.te", TE_AT_DEBUG_DIRECTORY, 0x200);
   const std::string Fifo = testing::TempDir() + "te_run_" + std::to_string(getpid()) + ".fifo";
   std::remove(Fifo.c_str());
   ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
   const std::string Escape = "W \x1b[31m 0x243 0x07\n";
-  const ImageFile TraceEscape("trace_escape.txt", {Escape.begin(), Escape.end()});
-  const ImageFile TraceLong("trace_long.txt", std::vector<uint8_t>(1 << 20, 'A'));
-  const ImageFile TraceNul("trace_nul.txt", {'W', 0, ' ', '0', 'x', '4', '3', '\n'});
+  const TempFile TraceEscape("trace_escape.txt", Escape);
+  const TempFile TraceLong("trace_long.txt", std::vector<uint8_t>(1 << 20, 'A'));
+  const TempFile TraceNul("trace_nul.txt",
+                          std::vector<uint8_t>{'W', 0, ' ', '0', 'x', '4', '3', '\n'});
   const std::string &Clean = CleanFile.Name();
   const std::string &Unpolled = UnpolledFile.Name();
   const std::string &Loop = LoopFile.Name();
   const std::string Built = OEMCOM_TE_PATH;
   const std::vector<PlayerFile> Players = PlayerFiles();
-  const ImageFile PlayerOk(Players[0].Name, Players[0].Image);
-  const ImageFile Lcr8n1(Players[1].Name, Players[1].Image);
-  const ImageFile DlmFirst(Players[2].Name, Players[2].Image);
-  const ImageFile ExtraFcr(Players[3].Name, Players[3].Image);
-  const ImageFile NoPoll(Players[4].Name, Players[4].Image);
+  const TempFile PlayerOk(Players[0].Name, Players[0].Image);
+  const TempFile Lcr8n1(Players[1].Name, Players[1].Image);
+  const TempFile DlmFirst(Players[2].Name, Players[2].Image);
+  const TempFile ExtraFcr(Players[3].Name, Players[3].Image);
+  const TempFile NoPoll(Players[4].Name, Players[4].Image);
   std::vector<PortAccess> Script = EntryScript(0x00, 0);
-  const ImageFile TraceOk("trace_ok.txt", TraceFile(Script));
+  const TempFile TraceOk("trace_ok.txt", TraceFile(Script));
   Script[28].Value = 0x03;
-  const ImageFile Trace8n1("trace_8n1.txt", TraceFile(Script));
-  const ImageFile TraceBad("trace_bad.txt", {'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
+  const TempFile Trace8n1("trace_8n1.txt", TraceFile(Script));
+  const TempFile TraceBad("trace_bad.txt",
+                          std::vector<uint8_t>{'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
   // clang-format off
   const CliCase Cases[] = {
       {{"--help"}, 0, "usage: te-run [options] IMAGE.te"},

@@ -1,7 +1,5 @@
 // te-tool's command line, run in-process on files in a fresh temporary folder.
 #include <cstddef>
-#include <dirent.h>
-#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,58 +10,20 @@
 #include "pe_format.h"
 #include "pe_to_te.h"
 #include "te_cli.h"
+#include "tool_test_folder.h"
 
 namespace {
 
 using namespace pe_test;
 
-class TeToolCli : public testing::Test {
+class TeToolCli : public ToolFolder {
 protected:
-  void SetUp() override {
-    char Template[] = "/tmp/te_cli_test.XXXXXX";
-    ASSERT_NE(mkdtemp(Template), nullptr);
-    Folder = Template;
-  }
-  void TearDown() override {
-    for (const std::string &Name : Listing()) {
-      unlink((Folder + "/" + Name).c_str());
-    }
-    rmdir(Folder.c_str());
-  }
-
-  std::string Path(const std::string &Name) const { return Folder + "/" + Name; }
-
-  void Write(const std::string &Name, const std::vector<uint8_t> &Bytes) const {
-    std::ofstream(Path(Name), std::ios::binary)
-        .write(reinterpret_cast<const char *>(Bytes.data()),
-               static_cast<std::streamsize>(Bytes.size()));
-  }
-
-  std::vector<uint8_t> Read(const std::string &Name) const {
-    std::ifstream Stream(Path(Name), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(Stream), {});
-  }
-
-  std::vector<std::string> Listing() const {
-    std::vector<std::string> Names;
-    if (DIR *Handle = opendir(Folder.c_str())) {
-      while (const dirent *Entry = readdir(Handle)) {
-        if (std::string(Entry->d_name) != "." && std::string(Entry->d_name) != "..") {
-          Names.push_back(Entry->d_name);
-        }
-      }
-      closedir(Handle);
-    }
-    return Names;
-  }
-
   int Run(const std::vector<std::string> &Arguments) {
     Out.str("");
     Err.str("");
     return RunTeTool(Arguments, Out, Err);
   }
 
-  std::string Folder;
   std::ostringstream Out;
   std::ostringstream Err;
 };
