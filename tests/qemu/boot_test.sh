@@ -50,7 +50,10 @@ check_command_lines "$qemu/boot.sh" <<EOF
 2|--probe needs a value|--probe
 2|--timeout wants 1 to 9999 seconds, not '0'|--timeout 0
 2|--timeout wants 1 to 9999 seconds, not '5s'|--timeout 5s
-2|--firmware wants secboot or plain, not 'shell'|--firmware shell
+2|--firmware wants secboot, plain or a code image's path, not 'shell'|--firmware shell
+2|--early needs --flash|--early
+2|firmware file missing: $scratch/OVMF_CODE.fd|$tools --firmware $scratch/OVMF_CODE.fd
+2|no variable store beside $file|$tools --firmware $file
 2|--te-run needs a value|--te-run
 2|image not found: $scratch/none.te|--image $scratch/none.te
 2|image is not a regular file: $scratch|--image $scratch
@@ -139,7 +142,8 @@ EOF
 # VALUE [SIZE]" for memory_region_ops_read/write, "P BAUD PARITY DATA STOP" for
 # serial_update_parameters. Regions: uart (the board's UART) and com1 (0x3F8), both 'serial';
 # probe, the 'isa-debugcon' at the board's probe port; io, the root I/O region of unassigned
-# ports; tmr, the ACPI timer.
+# ports; tmr, the ACPI timer; fwcfg, QEMU's firmware configuration port. "T ADDRESS" is -d
+# exec's line for a translation block run at ADDRESS (8 hex digits).
 trace_lines() { # line prefix, short lines separated by ';'
   local line kind cpu region address value size pointer name
   IFS=';' read -ra lines <<<"$2"
@@ -151,8 +155,10 @@ trace_lines() { # line prefix, short lines separated by ';'
     probe) pointer=0x55d0c0de0259 name=isa-debugcon ;;
     io) pointer=0x55d0c0de0000 name=io ;;
     tmr) pointer=0x55d0c0de0608 name=acpi-tmr ;;
+    fwcfg) pointer=0x55d0c0de0510 name=fwcfg ;;
     esac
     case $kind in
+    T) echo "Trace 0: 0x7f0123456000 [00000000/$cpu/004000b0/ff000000] " ;;
     P) echo "$1serial_update_parameters baudrate=$cpu parity='$region' data=$address stop=$value" ;;
     R) echo "$1memory_region_ops_read cpu $cpu mr $pointer addr $address value $value size ${size:-1} name '$name'" ;;
     W) echo "$1memory_region_ops_write cpu $cpu mr $pointer addr $address value $value size ${size:-1} name '$name'" ;;
@@ -167,7 +173,7 @@ offset_marks='R -1 probe 0x0 0x0;R -1 uart 0x7 0x0'
 # three dropped, and an unassigned port read after the last THR write, cut off.
 window='R 0 probe 0x259 0x0;W 0 io 0x4e 0x7;W 0 com1 0x3f8 0x41;R 0 tmr 0x608 0x1c3a 4;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0x1;P 115200 N 8 2;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 com1 0x3fb 0x3;P 115200 N 8 1;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd;R 0 io 0x2ff 0xffffffffffffffff'
 offset_window='R 0 probe 0x0 0x0;W 0 io 0x4e 0x7;W 0 com1 0x0 0x41;R 0 tmr 0x0 0x1c3a 4;W 0 uart 0x3 0x87;P 9600 N 8 2;W 0 uart 0x0 0x1;P 115200 N 8 2;W 0 uart 0x3 0x7;P 115200 N 8 2;W 0 com1 0x3 0x3;P 115200 N 8 1;R 0 uart 0x5 0x60;W 0 uart 0x0 0xd;R 0 io 0x2ff 0xffffffffffffffff'
-cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 3;# before: 0'
+cut='R 0x0259 0x00;W 0x004e 0x07;W 0x0243 0x87;W 0x0240 0x01;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 3;# before: 0;# order: 1 0'
 # A board with its probe port at 0x25A and its UART at 0x2F8, whose firmware sends two bytes of
 # its own to the UART, around a divisor write, and reads its MSR before the module runs.
 marks2='R -1 probe 0x25a 0x0;R -1 uart 0x2ff 0x0'
@@ -175,7 +181,7 @@ firmware2='W 0 uart 0x2fb 0x3;W 0 uart 0x2f8 0x41;W 0 uart 0x2fb 0x83;W 0 uart 0
 window2='R 0 probe 0x25a 0x0;W 0 io 0x2e 0x7;W 0 io 0x2f 0x2;W 0 uart 0x2fb 0x9a;W 0 uart 0x2f8 0xc;W 0 uart 0x2fb 0x1a;P 9600 E 7 1;R 0 uart 0x2fd 0x60;W 0 uart 0x2f8 0xd'
 reference='0x259 0x240 0x4e 0x4f 0xed 0'
 com2='0x25a 0x2f8 0x2e 0x2f 0xed 1'
-cut2='R 0x025a 0x00;W 0x002e 0x07;W 0x002f 0x02;W 0x02fb 0x9a;W 0x02f8 0x0c;W 0x02fb 0x1a;R 0x02fd 0x60;W 0x02f8 0x0d;# line: 9600 7E1;# dropped: 0;# before: 2'
+cut2='R 0x025a 0x00;W 0x002e 0x07;W 0x002f 0x02;W 0x02fb 0x9a;W 0x02f8 0x0c;W 0x02fb 0x1a;R 0x02fd 0x60;W 0x02f8 0x0d;# line: 9600 7E1;# dropped: 0;# before: 2;# order: 8 0'
 # Board: probe port, UART base, Super I/O index and data ports, delay port, 1 when the firmware
 # shares the UART | line prefix | trace | the filter's output, lines separated by ';'.
 while IFS='|' read -r board prefix trace want; do
@@ -188,14 +194,16 @@ done <<EOF
 $reference||$marks;$window|$cut
 $reference|4242@1796689417.091144:|$marks;$window|$cut
 $reference||$offset_marks;$offset_window|$cut
-$reference||$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# error: 1 access to the module's ports before the window, the first W 0x0243 0x03
-$reference||$marks;W 0 io 0xed 0x0;W 0 io 0x80 0x1;R 0 probe 0x259 0xff;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0240 0x0d;# dropped: 0;# before: 0;# error: 1 access to the module's ports before the window, the first W 0x00ed 0x00
-$reference||$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# error: 2 accesses to the module's ports after the window, the first W 0x0243 0x87
-$reference||$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# before: 0;# error: 2-byte write of port 0x0240 in the window;# error: 1 access to the module's ports after the window, the first R 0x0245 0x60
-$reference||R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# before: 0;# error: no monitor read of port 0x247 in the trace
-$reference||$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# before: 0;# error: no read of port 0x259: the module did not run
+$reference||$marks;W 0 io 0x2ff 0xaa;W 0 uart 0x243 0x3;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# order: 3 0;# error: 1 access to the module's ports before the window, the first W 0x0243 0x03
+$reference||$marks;W 0 io 0xed 0x0;W 0 io 0x80 0x1;R 0 probe 0x259 0xff;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0240 0x0d;# dropped: 0;# before: 0;# order: 3 0;# error: 1 access to the module's ports before the window, the first W 0x00ed 0x00
+$reference||$marks;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;P 115200 N 8 2;W 0 uart 0x240 0xd;W 0 uart 0x243 0x87;P 9600 N 8 2;W 0 uart 0x240 0xc|R 0x0259 0x00;W 0x0243 0x07;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# order: 1 0;# error: 2 accesses to the module's ports after the window, the first W 0x0243 0x87
+$reference||$marks;R 0 probe 0x259 0x0;W 0 io 0x2ff 0xaa;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd0a 2;R 0 uart 0x245 0x60 2|R 0x0259 0x00;W 0x02ff 0xaa;R 0x0245 0x60;W 0x0240 0x0a;# dropped: 0;# before: 0;# order: 1 0;# error: 2-byte write of port 0x0240 in the window;# error: 1 access to the module's ports after the window, the first R 0x0245 0x60
+$reference||R -1 probe 0x259 0x0;R 0 probe 0x259 0x0;W 0 uart 0x243 0x7;W 0 io 0xed 0x0|R 0x0259 0x00;W 0x00ed 0x00;# dropped: 1;# before: 0;# order: 1 0;# error: no monitor read of port 0x247 in the trace
+$reference||$marks;W 0 com1 0x3f8 0x41|# dropped: 0;# before: 0;# order: 0 0;# error: no read of port 0x259: the module did not run
 $com2||$marks2;$firmware2;$window2|$cut2
-$com2||$marks2;W 0 io 0x2e 0x7;$window2|${cut2%2}0;# error: 1 access to the module's ports before the window, the first W 0x002e 0x07
+$com2||$marks2;W 0 io 0x2e 0x7;$window2|${cut2%2;# order: 8 0}0;# order: 2 0;# error: 1 access to the module's ports before the window, the first W 0x002e 0x07
+$reference||$marks;W 0 fwcfg 0x510 0x0 2;R 0 fwcfg 0x511 0x51;R 0 tmr 0x608 0x1c3a 4;R 0 probe 0x259 0xff;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# order: 4 1
+$reference||$marks;R 0 tmr 0x608 0x1c3a 4;T 008472c0;R 0 probe 0x259 0xff;T 00847300;W 0 uart 0x243 0x7;P 115200 N 8 2;R 0 uart 0x245 0x60;W 0 uart 0x240 0xd;W 0 fwcfg 0x510 0x0 2|R 0x0259 0xff;W 0x0243 0x07;R 0x0245 0x60;W 0x0240 0x0d;# line: 115200 8N2;# dropped: 0;# before: 0;# order: 2 6;# exec: 2 0x008472c0
 EOF
 
 # Line setting as the trace filter writes it | in words.

@@ -43,7 +43,7 @@ void DescribeSections(const std::vector<FvSection> &Sections, const std::string 
               " bytes (offsets inside count from their start)";
     }
     if (Section.HasImageBase) {
-      Line += ", image base " + Hex(Section.ImageBase, 8);
+      Line += ", image base " + Hex(Section.ImageBase, 8) + ", machine " + Hex(Section.Machine);
     }
     if (Section.Type == EFI_SECTION_USER_INTERFACE) {
       Line += ", \"" + Section.Name + "\"";

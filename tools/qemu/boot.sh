@@ -9,23 +9,24 @@
 # UART's serial line. With --flash there is no drive and no loader: fv-tool inserts the module
 # into a copy of the code image, the PEI core runs it, and the boot must go on to the firmware's
 # boot manager; the port window must then be the only accesses to the module's ports in the
-# whole boot.
+# whole boot. With --early the module is first in the PEI apriori file: its window must come
+# before the platform PEIM's first fw_cfg access, and its code must run where fv-tool rebased it.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/outputs.sh"
 source "$here/flash.sh"
+source "$here/firmware.sh"
+source "$here/placement.sh"
 source "$here/board_values.sh"
 source "$here/../cli.sh"
 root=$(cd "$here/../.." && pwd)
 
-readonly FIRMWARE_DIR=/usr/share/OVMF
-
 usage() {
   cat <<EOF
 Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
-               [--te-tool PATH] [--board PATH] [--firmware secboot|plain] [--flash]
-               [--fv-tool PATH] [--timeout SECONDS] [--keep] [--help]
+               [--te-tool PATH] [--board PATH] [--firmware secboot|plain|FILE] [--flash]
+               [--early] [--fv-tool PATH] [--timeout SECONDS] [--keep] [--help]
   --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
                      (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
@@ -38,10 +39,15 @@ Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
   --board PATH       the board the image, the loader and te-run are built for (default
                      build/board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
-                     plain: OVMF32_CODE_4M.fd (Debian 13 and later)
+                     plain: OVMF32_CODE_4M.fd (Debian 13 and later); or the path of any OVMF
+                     code image, its variable store beside it (OVMF_CODE_4M.fd and
+                     OVMF_VARS_4M.fd): QEMU for the machine of its DXE core, with SMM for a
+                     Secure Boot build; the loader boot needs a 32-bit one
   --flash            no drive, no loader: the module goes into a copy of the code image's PEI
                      volume (fv-tool insert) and the firmware's own dispatcher runs it; the
                      boot must reach the firmware's boot manager
+  --early            with --flash: the module first in the PEI apriori file (fv-tool insert
+                     --early); it must run before the platform PEIM and in place
   --fv-tool PATH     fv-tool, for --flash (default build/tools/fv/fv-tool)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
@@ -66,6 +72,7 @@ te_tool=$root/build/tools/te/te-tool
 board=$root/build/board/board.env
 fv_tool=$root/build/tools/fv/fv-tool
 flash=0
+early=0
 firmware=secboot
 timeout=60
 keep=0
@@ -83,6 +90,7 @@ while (($# > 0)); do
   --board) board=$2 && shift 2 ;;
   --fv-tool) fv_tool=$2 && shift 2 ;;
   --flash) flash=1 && shift ;;
+  --early) early=1 && shift ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
@@ -95,11 +103,10 @@ while (($# > 0)); do
 done
 probe_value=$(number_value "$probe" 255) || die "--probe needs a number up to 255, not '$probe'"
 [[ $timeout =~ ^[1-9][0-9]{0,3}$ ]] || die "--timeout wants 1 to 9999 seconds, not '$timeout'"
-case $firmware in
-secboot) code_fd=$FIRMWARE_DIR/OVMF32_CODE_4M.secboot.fd ;;
-plain) code_fd=$FIRMWARE_DIR/OVMF32_CODE_4M.fd ;;
-*) die "--firmware wants secboot or plain, not '$firmware'" ;;
-esac
+((flash || !early)) || die "--early needs --flash"
+code_fd=$(firmware_code "$firmware")
+[[ $firmware == */* || $code_fd != "$firmware" ]] ||
+  die "--firmware wants secboot, plain or a code image's path, not '$firmware'"
 # require_file WHAT PATH HINT [-x]: PATH names a readable regular file (executable with -x).
 require_file() {
   [[ -e $2 ]] || die "$1 not found: $2 ($3)"
@@ -110,12 +117,21 @@ require_file() {
     [[ -r $2 ]] || die "$1 is not readable: $2"
   fi
 }
+# require_firmware: the code image and its variable store exist; sets vars_fd.
+require_firmware() {
+  [[ -f $code_fd ]] ||
+    die "firmware file missing: $code_fd (Debian 12's ovmf-ia32 has only the secboot build)"
+  vars_fd=$(firmware_vars "$code_fd")
+  [[ -n $vars_fd ]] || die "no variable store beside $code_fd (its name with VARS for CODE)"
+}
+# A code image named by path must be there before anything else is done; the named builds
+# come with the packages installed below.
+[[ $firmware != */* ]] || require_firmware
 require_file image "$image" "build the 'image' target first"
-if ((flash)); then
+if ((flash)) || [[ $firmware == */* ]]; then
   require_file fv-tool "$fv_tool" "build the 'fv-tool' target first, or pass --fv-tool PATH" -x
-else
-  require_file loader "$loader" "build the 'boot_loader' target first"
 fi
+((flash)) || require_file loader "$loader" "build the 'boot_loader' target first"
 require_file te-run "$te_run" "build the 'te-run' target first, or pass --te-run PATH" -x
 require_file te-tool "$te_tool" "build the 'te-tool' target first, or pass --te-tool PATH" -x
 read_board "$board" || die "$board_error"
@@ -134,12 +150,15 @@ if ! refusal=$("$te_tool" check "$image" 2>&1); then
   exit 1
 fi
 
-"$here/../deps.sh" qemu-system-x86 ovmf-ia32
-vars_fd=$FIRMWARE_DIR/OVMF32_VARS_4M.fd
-for file in "$code_fd" "$vars_fd"; do
-  [[ -f $file ]] ||
-    die "firmware file missing: $file (Debian 12's ovmf-ia32 has only the secboot build)"
-done
+"$here/../deps.sh" qemu-system-x86 ovmf-ia32 ovmf
+require_firmware
+dxe_machine=0x14c # the 32-bit builds by name
+[[ $firmware != */* ]] || dxe_machine=$(dxe_core_machine "$code_fd" "$fv_tool")
+qemu_command=$(qemu_for_machine "$dxe_machine")
+[[ -n $qemu_command ]] ||
+  die "no DXE core of a known machine in $code_fd (fv-tool list names its image's machine)"
+[[ $flash == 1 || $dxe_machine == 0x14c ]] ||
+  die "the loader is an IA-32 application; $code_fd boots x64 ($dxe_machine): use --flash"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/oemcom-qemu.XXXXXX")
 filter=
@@ -177,16 +196,24 @@ done
 
 # The drive's files: the loader where the firmware looks for a removable medium's boot program,
 # the image where the loader looks for it. For --flash, the module's FFS file in the code image.
-drive=()
+drive=()  # the loader's drive, or for --flash the log of the module's code
 if ((flash)); then
+  placement=()
+  ((!early)) || placement=(--early)
   if ! inserted=$("$fv_tool" ffs "$image" "$work/oemcom.ffs" 2>&1 &&
-    "$fv_tool" insert "$code_fd" "$work/oemcom.ffs" "$work/code.fd" 2>&1); then
+    "$fv_tool" insert "$code_fd" "$work/oemcom.ffs" "$work/code.fd" "${placement[@]}" 2>&1); then
     echo "FAIL: fv-tool could not put the module into the code image: $(tail -n 1 <<<"$inserted")"
     exit 1
   fi
   echo "fv-tool:"
   sed 's/^/  /' <<<"$inserted"
   code_fd=$work/code.fd
+  # QEMU logs each translation block that runs inside the module's rebased code: any at all
+  # shows that the module ran where fv-tool put it rather than as a copy in memory.
+  base=$(inserted_base "$inserted")
+  code_range=$(module_code_range "$image" "$te_tool" "$base") ||
+    die "no TE image base in fv-tool's report, or no .text in $image"
+  drive=(-d exec -dfilter "$code_range")
 else
   mkdir -p "$work/fat/EFI/BOOT"
   cp "$loader" "$work/fat/EFI/BOOT/BOOTIA32.EFI"
@@ -205,14 +232,13 @@ awk -v probe="$board_probe_port" -v uart="$board_uart_base" -v shared_uart="$sha
   -f "$here/trace_filter.awk" <"$work/trace.fifo" >"$work/window.trace" &
 filter=$!
 
-machine=(-machine "q35,smm=on" -global "driver=cfi.pflash01,property=secure,value=on")
-[[ $firmware == secboot ]] || machine=(-machine q35)
+read -ra machine <<<"$(firmware_machine_options "$code_fd")"
 # The probe port gets a device only to read the probe value; the Super I/O ports and the delay
 # port stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
 # drive is a read-only virtio disk, so QEMU writes nothing for it. The firmware's console goes
 # to COM1 (0x3F8); -no-reboot turns a guest crash into a prompt exit. The CPU waits (-S) until
 # the monitor has read the marker ports.
-qemu=(qemu-system-i386 "${machine[@]}"
+qemu=("$qemu_command" "${machine[@]}"
   -drive "if=pflash,format=raw,unit=0,readonly=on,file=$code_fd"
   -drive "if=pflash,format=raw,unit=1,file=$work/vars.fd"
   "${drive[@]}"
@@ -287,6 +313,12 @@ if ((flash)); then
     fi
   fi
   passed="boot manager reached"
+  order=$(placement_lines "$work/window.trace" "$base" "$code_range")
+  if ((early)); then
+    misplaced=$(early_fault "$work/window.trace")
+    fault+=${fault:+${misplaced:+; }}$misplaced
+    passed+="; first in PEI, in place"
+  fi
   console="firmware console: ${manager:-(no line from the boot manager)}"
 else
   load=$(loader_status "$work/console.log" LoadImage)
@@ -304,6 +336,7 @@ setting=$(window_note "$work/window.trace" line)
 echo "board $board_name: probe port $board_probe_port, UART $board_uart_base IRQ $board_uart_irq," \
   "$expected_setting"
 echo "$console"
+[[ -z ${order-} ]] || echo "$order"
 ((${before:-0} == 0)) || echo "firmware bytes on the UART before the module (left out): $before"
 echo "serial line: \"$serial\""
 echo "QEMU's 16550 after the last LCR write: $(describe_setting "$setting")"

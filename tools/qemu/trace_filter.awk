@@ -36,6 +36,12 @@
 #                          accesses to the module's ports (the probe port, the Super I/O and
 #                          delay ports, the UART's registers unless shared) before or after the
 #                          window: the whole trace must hold no others
+#   # order: W F           where the window starts (W) and where the firmware's first fw_cfg
+#                          access lies (F, 0 for none), counted in the boot's CPU accesses to
+#                          any device: the platform PEIM reads fw_cfg first, so W < F puts the
+#                          module before it
+#   # exec: N PC           with -d exec and -dfilter on the module's code (boot.sh --flash):
+#                          N translation blocks run there, the first at PC
 
 function hex_value(text, digits, value, i) {
   digits = tolower(substr(text, 3))
@@ -94,6 +100,16 @@ $1 ~ /@/ {
   sub(/^[0-9]+@[0-9.]+:/, "")
 }
 
+# -d exec: "Trace 0: 0x7f... [00000000/0082584a/004002b0/ff000000]", the second field in
+# brackets being the block's guest address. -dfilter passes only the module's own code.
+$1 == "Trace" {
+  if (!exec_count++) {
+    split($4, block, "/")
+    exec_first = "0x" block[2]
+  }
+  next
+}
+
 $1 == "serial_update_parameters" {
   # baudrate=115200 parity='N' data=8 stop=2 -> 115200 8N2
   if (after_lcr) {
@@ -118,6 +134,10 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
       offset[region] = marker_port[marked] - hex_value($7)
     }
     next
+  }
+  boot_accesses++
+  if (!first_fwcfg && index($0, " name 'fwcfg")) {
+    first_fwcfg = boot_accesses
   }
   if (region in offset) {
     port = hex_value($7) + offset[region]
@@ -144,6 +164,7 @@ $1 != "memory_region_ops_read" && $1 != "memory_region_ops_write" {
       next
     }
     in_window = 1
+    window_start = boot_accesses
     dropped = 0
   }
   access[++kept] = sprintf("%s 0x%04x 0x%s", direction, port, value)
@@ -200,6 +221,10 @@ END {
   }
   print "# dropped: " (dropped_at_thr + 0)
   print "# before: " before
+  print "# order: " (window_start + 0) " " (first_fwcfg + 0)
+  if (exec_count) {
+    print "# exec: " exec_count " " exec_first
+  }
   for (i = 1; i <= error_count; i++) {
     print "# error: " errors[i]
   }
