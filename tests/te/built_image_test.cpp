@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "messages.h"
+#include "pe_format.h"
 #include "pe_to_te.h"
 #include "te_cli.h"
+#include "te_image.h"
+#include "te_rebase.h"
 
 namespace {
 
@@ -49,6 +53,54 @@ TEST(BuiltImage, TeMatchesItsPe) {
   std::string Error;
   ASSERT_TRUE(ConvertPeToTe(ReadAll(OEMCOM_PE_PATH), &Te, &Error)) << Error;
   EXPECT_EQ(Te, ReadAll(OEMCOM_TE_PATH));
+}
+
+// The TE form of the PE at Path, rebased so that its .text starts at TEXT_ADDRESS; Image is
+// parsed from Te, which must outlive it.
+constexpr uint64_t TEXT_ADDRESS = 0x00810000;
+void ReadRebasedText(const char *Path, std::vector<uint8_t> *Te, TeImage *Image,
+                     const TeSection **Text) {
+  std::string Error;
+  ASSERT_TRUE(ReadPeAsTe(ReadAll(Path), Te, &Error)) << Path << ": " << Error;
+  ASSERT_TRUE(ParseTeImage(*Te, Image, &Error)) << Path << ": " << Error;
+  ASSERT_FALSE(Image->Sections.empty()) << Path;
+  const uint64_t Base = TEXT_ADDRESS - Image->Sections[0].VirtualAddress;
+  uint32_t Applied = 0;
+  ASSERT_TRUE(RebaseTeImage(Te, Base, &Applied, &Error)) << Path << ": " << Error;
+  ASSERT_TRUE(ParseTeImage(*Te, Image, &Error)) << Path << ": " << Error;
+  *Text = &Image->Sections[0];
+  ASSERT_EQ((*Text)->Name, ".text") << Path;
+}
+
+// The debug twin runs the shipped code: its .text, moved to the same address, holds the same
+// bytes, relocated fields included; after them comes only the debug directory lld-link adds.
+TEST(BuiltImage, DebugTwinCodeEqualsShippedCode) {
+  std::vector<uint8_t> ShippedTe;
+  std::vector<uint8_t> TwinTe;
+  TeImage Shipped;
+  TeImage Twin;
+  const TeSection *ShippedText = nullptr;
+  const TeSection *TwinText = nullptr;
+  ASSERT_NO_FATAL_FAILURE(ReadRebasedText(OEMCOM_PE_PATH, &ShippedTe, &Shipped, &ShippedText));
+  ASSERT_NO_FATAL_FAILURE(ReadRebasedText(OEMCOM_DEBUG_PE_PATH, &TwinTe, &Twin, &TwinText));
+  const uint32_t Size = ShippedText->VirtualSize;
+  ASSERT_GE(TwinText->VirtualSize, Size);
+  ASSERT_LE(Size, ShippedText->SizeOfRawData);
+  const ByteView ShippedCode(&ShippedTe[ShippedText->PointerToRawData - Shipped.Displacement()],
+                             Size);
+  const ByteView TwinCode(&TwinTe[TwinText->PointerToRawData - Twin.Displacement()], Size);
+  for (uint32_t Offset = 0; Offset < Size; ++Offset) {
+    ASSERT_EQ(ShippedCode[Offset], TwinCode[Offset])
+        << "first difference at .text offset " << Hex(Offset) << " (address "
+        << Hex(TEXT_ADDRESS + Offset) << ")";
+  }
+  const pe::IMAGE_DATA_DIRECTORY &Debug =
+      Twin.DataDirectory[pe::EFI_TE_IMAGE_DIRECTORY_ENTRY_DEBUG];
+  if (TwinText->VirtualSize > Size) {
+    EXPECT_GE(Debug.VirtualAddress, TwinText->VirtualAddress + Size)
+        << "the twin's .text has more than the shipped code and its debug directory";
+  }
+  EXPECT_EQ(Shipped.Relocations.size(), Twin.Relocations.size());
 }
 
 } // namespace
