@@ -57,7 +57,7 @@ gdb_prepare() {
   gdb_displacement=$(($(gdb_file_number "$image" 6 2) - 40))
   gdb_text_rva=$(gdb_file_number "$image" 12 4)
   gdb_entry_rva=$(gdb_file_number "$image" 8 4)
-  gdb_header_pattern=$(od -An -v -tx1 -N 16 "$image" | sed -E 's/ +/,0x/g; s/^,//')
+  gdb_header_hex=$(od -An -v -tx1 -N 16 "$image" | tr -d ' \n')
   lfanew=$(gdb_file_number "$gdb_twin" 60 4) && optional_size=$(gdb_file_number "$gdb_twin" $((lfanew + 20)) 2) &&
     gdb_twin_text=$(($(gdb_file_number "$gdb_twin" $((lfanew + 52)) 4) +
       $(gdb_file_number "$gdb_twin" $((lfanew + 24 + optional_size + 12)) 4))) ||
@@ -97,26 +97,17 @@ break OemInitComEntry
 EOF
 }
 
-# The late flash boot's search for the PEI core's copy: at each read of the entry's first byte
-# in the volume, the header pattern in memory below and above the volume's copy at $1.
+# The late flash boot's search for the PEI core's copy (gdb_find_copy.py), the volume's copy
+# of the TE header being at $1.
 gdb_find_copy() {
-  local header=$1
   cat <<EOF
-set \$oemcom_header = 0
-rwatch *(unsigned char *) $(($1 - gdb_displacement + gdb_entry_rva))
-while \$oemcom_header == 0
-  continue
-  find /b $GDB_MEMORY_BOTTOM, $((header - 1)), $gdb_header_pattern
-  if \$numfound == 1
-    set \$oemcom_header = \$_
-  end
-  find /b $((header + 1)), $GDB_MEMORY_TOP, $gdb_header_pattern
-  if \$numfound == 1
-    set \$oemcom_header = \$_
-  end
+source $here/gdb_find_copy.py
+python gdb.set_convenience_variable("oemcom_header", find_module_copy($(($1 - gdb_displacement + gdb_entry_rva)), $1, "$gdb_header_hex", $gdb_displacement, $GDB_MEMORY_BOTTOM, $GDB_MEMORY_TOP))
+if \$oemcom_header == 0
+  echo the PEI core's copy of the module was not found\n
+  quit 1
 end
-delete
-printf "the PEI core's copy of the module: TE header at 0x%08x\\n", \$oemcom_header
+printf "the PEI core's copy of the module: TE header at 0x%08x\n", \$oemcom_header
 EOF
 }
 
