@@ -47,9 +47,9 @@ gdb_file_number() {
 # gdb_qemu_args and monitor_go. Dies (boot.sh's die) on a problem.
 gdb_prepare() {
   [[ -n $gdb_mode ]] || return 0
+  [[ $gdb_mode != batch ]] || require_file "gdb command file" "$gdb_script" "--gdb-batch"
   gdb_twin=${image%.te}.debug.efi
   require_file "debug twin" "$gdb_twin" "the build writes it beside the image"
-  [[ $gdb_mode != batch ]] || require_file "gdb command file" "$gdb_script" "--gdb-batch"
   "$here/../deps.sh" gdb
   local lfanew optional_size
   # The shipped image's TE header: StrippedSize less its own 40 bytes puts RVA 0 before it;
