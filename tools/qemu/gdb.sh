@@ -20,6 +20,9 @@
 #   copy's header, copied before the code, is the one match. The breakpoint at the entry then
 #   holds through the relocation: QEMU keeps breakpoints outside guest memory.
 # - in the flash, early (gdb_mode_early=1): in place in the volume, at the base fv-tool reports.
+#
+# boot.sh's own variables read here: here, image, flash, timeout, runner, work, inserted.
+# shellcheck disable=SC2154
 
 readonly GDB_DEBUGGER_PORT=0x0404   # the loader's DEBUGGER_PORT (loader/debugger_wait.h)
 readonly GDB_DEBUGGER_REQUEST=0xdb  # its DEBUGGER_REQUEST
@@ -30,6 +33,7 @@ gdb_mode=            # interactive or batch; empty: no debugger
 gdb_script=          # --gdb-batch's command file
 gdb_mode_early=0     # the flash boot places the module early: it runs in place
 gdb_qemu_args=()
+# shellcheck disable=SC2034 # boot.sh sends it to the monitor
 monitor_go=cont
 
 # The little-endian unsigned integer of $3 bytes at offset $2 of file $1, in decimal.
@@ -51,25 +55,33 @@ gdb_prepare() {
   gdb_twin=${image%.te}.debug.efi
   require_file "debug twin" "$gdb_twin" "the build writes it beside the image"
   "$here/../deps.sh" gdb
-  local lfanew optional_size
-  # The shipped image's TE header: StrippedSize less its own 40 bytes puts RVA 0 before it;
-  # BaseOfCode is .text's RVA. The twin's PE headers: ImageBase plus its first section's RVA.
-  gdb_displacement=$(($(gdb_file_number "$image" 6 2) - 40))
-  gdb_text_rva=$(gdb_file_number "$image" 12 4)
-  gdb_entry_rva=$(gdb_file_number "$image" 8 4)
-  gdb_header_hex=$(od -An -v -tx1 -N 16 "$image" | tr -d ' \n')
-  lfanew=$(gdb_file_number "$gdb_twin" 60 4) && optional_size=$(gdb_file_number "$gdb_twin" $((lfanew + 20)) 2) &&
-    gdb_twin_text=$(($(gdb_file_number "$gdb_twin" $((lfanew + 52)) 4) +
-      $(gdb_file_number "$gdb_twin" $((lfanew + 24 + optional_size + 12)) 4))) ||
-    die "the debug twin's PE headers are cut short: $gdb_twin"
+  gdb_read_headers || die "the debug twin's PE headers are cut short: $gdb_twin"
   gdb_port=$(gdb_free_port) || die "no free local TCP port for QEMU's gdb stub"
   gdb_qemu_args=(-gdb "tcp:127.0.0.1:$gdb_port")
   if ((flash)); then
-    monitor_go= # gdb starts the machine, after its watch or breakpoint is set
+    # shellcheck disable=SC2034 # gdb starts the machine, after its watch or breakpoint is set
+    monitor_go=
   else
-    gdb_qemu_args+=(-chardev "null,id=debugger"
-      -device "isa-debugcon,iobase=$GDB_DEBUGGER_PORT,readback=$GDB_DEBUGGER_REQUEST,chardev=debugger")
+    gdb_qemu_args+=(-chardev "null,id=debugger" -device
+      "isa-debugcon,iobase=$GDB_DEBUGGER_PORT,readback=$GDB_DEBUGGER_REQUEST,chardev=debugger")
   fi
+}
+
+# The numbers the command file needs. From the shipped image's TE header: StrippedSize less
+# its own 40 bytes (RVA 0 lies that far before the header), the entry point's and .text's
+# (BaseOfCode) RVAs and the first 16 bytes. From the twin's PE headers: .text's link-time
+# address, ImageBase plus the first section's RVA.
+gdb_read_headers() {
+  local lfanew optional_size twin_base twin_text_rva
+  gdb_displacement=$(($(gdb_file_number "$image" 6 2) - 40))
+  gdb_entry_rva=$(gdb_file_number "$image" 8 4)
+  gdb_text_rva=$(gdb_file_number "$image" 12 4)
+  gdb_header_hex=$(od -An -v -tx1 -N 16 "$image" | tr -d ' \n')
+  lfanew=$(gdb_file_number "$gdb_twin" 60 4) || return 1
+  optional_size=$(gdb_file_number "$gdb_twin" $((lfanew + 20)) 2) || return 1
+  twin_base=$(gdb_file_number "$gdb_twin" $((lfanew + 52)) 4) || return 1
+  twin_text_rva=$(gdb_file_number "$gdb_twin" $((lfanew + 24 + optional_size + 12)) 4) || return 1
+  gdb_twin_text=$((twin_base + twin_text_rva))
 }
 
 # A local TCP port nothing listens on, from the dynamic range.
@@ -92,7 +104,8 @@ gdb_symbols_and_break() {
   cat <<EOF
 set \$oemcom_base = $1
 printf "module image base 0x%08x, .text at 0x%08x\\n", \$oemcom_base, \$oemcom_base + $gdb_text_rva
-eval "add-symbol-file ${gdb_twin//%/%%} -o %lld", (long long) (\$oemcom_base + $gdb_text_rva - $gdb_twin_text)
+eval "add-symbol-file ${gdb_twin//%/%%} -o %lld", \\
+  (long long) (\$oemcom_base + $gdb_text_rva - $gdb_twin_text)
 break OemInitComEntry
 EOF
 }
@@ -102,7 +115,9 @@ EOF
 gdb_find_copy() {
   cat <<EOF
 source $here/gdb_find_copy.py
-python gdb.set_convenience_variable("oemcom_header", find_module_copy($(($1 - gdb_displacement + gdb_entry_rva)), $1, "$gdb_header_hex", $gdb_displacement, $GDB_MEMORY_BOTTOM, $GDB_MEMORY_TOP))
+python gdb.set_convenience_variable("oemcom_header", find_module_copy(\\
+  $(($1 - gdb_displacement + gdb_entry_rva)), $1, "$gdb_header_hex", $gdb_displacement, \\
+  $GDB_MEMORY_BOTTOM, $GDB_MEMORY_TOP))
 if \$oemcom_header == 0
   echo the PEI core's copy of the module was not found\n
   quit 1
@@ -115,8 +130,8 @@ EOF
 gdb_loader_report() {
   local deadline=$((SECONDS + timeout)) line
   while ((SECONDS < deadline)) && kill -0 "$runner" 2>/dev/null; do
-    line=$(console_text "$work/console.log" 2>/dev/null |
-      sed -n -E 's/.*oemcom-boot: image at (0x[0-9a-f]+), debugger flag at (0x[0-9a-f]+).*/\1 \2/p' |
+    line=$(console_text "$work/console.log" 2>/dev/null | sed -n -E \
+      's/.*oemcom-boot: image at (0x[0-9a-f]+), debugger flag at (0x[0-9a-f]+).*/\1 \2/p' |
       head -n 1)
     [[ -z $line ]] || {
       echo "$line"
@@ -132,7 +147,7 @@ gdb_loader_report() {
 # flash boot's base comes from fv-tool's report in $inserted.
 gdb_attach() {
   [[ -n $gdb_mode ]] || return 0
-  local file=$work/oemcom.gdb report volume_base
+  local file=$work/oemcom.gdb report volume_base image_at flag_at
   {
     echo "set pagination off"
     echo "set confirm off"
@@ -146,10 +161,8 @@ gdb_attach() {
     }
     read -r image_at flag_at <<<"$report"
     {
-      echo "if *(unsigned short *) $image_at != 0x5a56"
-      echo "  echo the loader's ImageBase holds no TE header\\n"
-      echo "  quit 1"
-      echo "end"
+      printf '%s\n' "if *(unsigned short *) $image_at != 0x5a56" \
+        "  echo the loader's ImageBase holds no TE header\\n" "  quit 1" "end"
       gdb_symbols_and_break "$image_at - $gdb_displacement"
       echo "set var *(volatile unsigned int *) $flag_at = 0"
     } >>"$file"
