@@ -1,7 +1,14 @@
 #include "source_places.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,52 +17,74 @@
 #include "pe_to_te.h"
 #include "te_image.h"
 
+extern char **environ; // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
+
 namespace {
 
 // The program Debian's llvm package puts on PATH.
 constexpr char SYMBOLIZER[] = "llvm-symbolizer";
 
 const TeSection *FindText(const TeImage &Image) {
-  for (const TeSection &Section : Image.Sections) {
-    if (Section.Name == ".text") {
-      return &Section;
+  const auto Text = std::find_if(Image.Sections.begin(), Image.Sections.end(),
+                                 [](const TeSection &Section) { return Section.Name == ".text"; });
+  return Text == Image.Sections.end() ? nullptr : &*Text;
+}
+
+// Everything the child writes to Pipe until it closes it.
+std::string ReadAll(int Pipe) {
+  std::string Text;
+  char Buffer[4096];
+  for (;;) {
+    const ssize_t Got = read(Pipe, Buffer, sizeof Buffer);
+    if (Got > 0) {
+      Text.append(Buffer, static_cast<size_t>(Got));
+    } else if (Got == 0 || errno != EINTR) {
+      return Text;
     }
   }
-  return nullptr;
 }
 
-// Text as one shell word: in single quotes, each single quote closed, escaped and reopened.
-std::string ShellWord(const std::string &Text) {
-  std::string Word = "'";
-  for (const char Character : Text) {
-    Word += Character == '\'' ? std::string("'\\''") : std::string(1, Character);
+// What llvm-symbolizer prints for Address in the PE at Path: a function line and a
+// "FILE:LINE:COLUMN" line per frame, the innermost inlined one first, then an empty line. It
+// runs directly (no shell), its errors to /dev/null; nothing when it cannot be run.
+std::string RunSymbolizer(const std::string &Path, uint64_t Address) {
+  int Pipe[2] = {-1, -1};
+  if (pipe(Pipe) != 0) {
+    return "";
   }
-  return Word + "'";
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
+  posix_spawn_file_actions_addclose(&Actions, Pipe[1]);
+  posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::string Program = SYMBOLIZER;
+  std::string Functions = "--functions=short";
+  std::string Object = "--obj=" + Path;
+  std::string Where = Hex(Address);
+  char *Argv[] = {Program.data(), Functions.data(), Object.data(), Where.data(), nullptr};
+  pid_t Child = 0;
+  const int Spawned = posix_spawnp(&Child, SYMBOLIZER, &Actions, nullptr, Argv, environ);
+  posix_spawn_file_actions_destroy(&Actions);
+  close(Pipe[1]);
+  std::string Text;
+  if (Spawned == 0) {
+    Text = ReadAll(Pipe[0]);
+    int Status = 0;
+    while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  close(Pipe[0]);
+  return Text;
 }
 
-// llvm-symbolizer's answer for one address: a function line and a "FILE:LINE:COLUMN" line per
-// frame, the innermost inlined one first, then an empty line.
 std::vector<std::string> SymbolizerLines(const std::string &Path, uint64_t Address) {
-  const std::string Command = std::string(SYMBOLIZER) +
-                              " --functions=short --obj=" + ShellWord(Path) + " " + Hex(Address) +
-                              " 2>/dev/null";
   std::vector<std::string> Lines;
-  FILE *Pipe = popen(Command.c_str(), "r");
-  if (Pipe == nullptr) {
-    return Lines;
-  }
-  char Buffer[1024];
-  while (std::fgets(Buffer, sizeof Buffer, Pipe) != nullptr) {
-    std::string Line(Buffer);
-    while (!Line.empty() && (Line.back() == '\n' || Line.back() == '\r')) {
-      Line.pop_back();
-    }
-    if (Line.empty()) {
-      break;
-    }
+  std::istringstream Text(RunSymbolizer(Path, Address));
+  std::string Line;
+  while (std::getline(Text, Line) && !Line.empty()) {
     Lines.push_back(Line);
   }
-  pclose(Pipe);
   return Lines;
 }
 
