@@ -2,6 +2,8 @@
 # into PE32 images. Two images share it:
 #   image/oemcom.efi      the module, a boot-service driver, converted to
 #   image/oemcom.te       the TE image the firmware dispatches (checked after conversion)
+#   image/oemcom.debug.efi  the module's debug twin: the same objects linked with their DWARF
+#                         debug information, for gdb and llvm-symbolizer
 #   image/bootia32.efi    the boot loader, a UEFI application that loads and starts oemcom.te
 #                         (defined in tools/qemu)
 # Each image also gets a link map, image/<name>.map.
@@ -12,16 +14,22 @@ find_program(IA32_LLD_LINK NAMES lld-link REQUIRED)
 set(IA32_DIR ${CMAKE_BINARY_DIR}/image)
 set(OEMCOM_PE ${IA32_DIR}/oemcom.efi)
 set(OEMCOM_TE ${IA32_DIR}/oemcom.te)
+set(OEMCOM_DEBUG_PE ${IA32_DIR}/oemcom.debug.efi)
 
 # Size first: whole-module optimisation at link time, and a compare chain instead of jump
 # tables (a table costs its own bytes plus one base relocation per entry).
 set(IA32_OPT -Oz -flto -fno-jump-tables CACHE STRING "Optimisation flags of the IA-32 image")
 # No library calls of any kind: the link below has no library to resolve them from.
+# -gdwarf-4 on every object: the debug twin's code must equal the shipped code, and at -Oz
+# objects compiled with and without -g differ (with -g DebugPrint adjusts ESP by 'add' where it
+# would pop two dead registers). Under -flto the objects are bitcode carrying the debug
+# metadata; both links run the same link-time code generation on them, and only the twin's link
+# keeps the .debug_* sections it emits.
 set(IA32_CXX_FLAGS
   --target=i686-unknown-windows-msvc -std=c++17 ${IA32_OPT}
   -ffreestanding -fno-builtin -nostdlibinc -isystem ${CMAKE_SOURCE_DIR}/include/freestanding
   -fno-exceptions -fno-rtti -fno-stack-protector -mno-sse -mno-mmx
-  -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include -I${CMAKE_BINARY_DIR}/board)
+  -gdwarf-4 -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR}/include -I${CMAKE_BINARY_DIR}/board)
 # Every image: no library, relocatable, no time stamp (the same sources give the same bytes).
 set(IA32_BASE_LINK_FLAGS /nodefaultlib /fixed:no /timestamp:0)
 
@@ -57,11 +65,16 @@ function(ia32_objects Variable)
   set(${Variable} ${Objects} PARENT_SCOPE)
 endfunction()
 
-# ia32_image(<name> LINK_FLAGS <flag>... OBJECTS <object>... [READ_ONLY]): links
+# ia32_image(<name> LINK_FLAGS <flag>... OBJECTS <object>... [READ_ONLY] [DEBUG_TWIN]): links
 # image/<name>.efi and image/<name>.map with the flags of ia32_link_flags. READ_ONLY: the link
-# fails, and leaves no image, when the map shows writable data.
+# fails, and leaves no image, when the map shows writable data. DEBUG_TWIN: the same objects in
+# the same order are linked a second time into image/<name>.debug.efi (and .debug.map) with
+# their DWARF sections. lld-link's /debug turns /opt:ref and /opt:icf off by default, which
+# changes the code; the twin turns them back on, so that its .text equals the shipped one but
+# for the relocated fields, 0x100 bytes later (the debug sections' headers), followed by the
+# debug directory lld-link adds (its build id).
 function(ia32_image Name)
-  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "READ_ONLY" "" "OBJECTS;LINK_FLAGS")
+  cmake_parse_arguments(PARSE_ARGV 1 IMAGE "READ_ONLY;DEBUG_TWIN" "" "OBJECTS;LINK_FLAGS")
   set(ReadOnlyCheck)
   if(IMAGE_READ_ONLY)
     set(ReadOnlyCheck COMMAND ${CMAKE_COMMAND} -DMAP=${IA32_DIR}/${Name}.map
@@ -75,6 +88,16 @@ function(ia32_image Name)
     DEPENDS ${IMAGE_OBJECTS}
     COMMENT "lld-link ${Name}.efi"
     VERBATIM)
+  if(IMAGE_DEBUG_TWIN)
+    add_custom_command(OUTPUT ${IA32_DIR}/${Name}.debug.efi
+      BYPRODUCTS ${IA32_DIR}/${Name}.debug.map
+      COMMAND ${IA32_LLD_LINK} ${IMAGE_LINK_FLAGS} /debug:dwarf /opt:ref /opt:icf
+              /map:${IA32_DIR}/${Name}.debug.map /out:${IA32_DIR}/${Name}.debug.efi
+              ${IMAGE_OBJECTS}
+      DEPENDS ${IMAGE_OBJECTS}
+      COMMENT "lld-link ${Name}.debug.efi"
+      VERBATIM)
+  endif()
 endfunction()
 
 # The module. .rdata goes into .text and sections and file share a 32-byte alignment: the TE
@@ -86,7 +109,7 @@ endfunction()
 ia32_link_flags(IA32_LINK_FLAGS ENTRY OemInitComEntry SUBSYSTEM efi_boot_service_driver
   /merge:.rdata=.text /merge:.data=.text /section:.text,ERP /align:32 /filealign:32)
 ia32_objects(IA32_OBJECTS ${MODULE_SOURCES} entry/port_io_ia32.cpp)
-ia32_image(oemcom READ_ONLY OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_LINK_FLAGS})
+ia32_image(oemcom READ_ONLY DEBUG_TWIN OBJECTS ${IA32_OBJECTS} LINK_FLAGS ${IA32_LINK_FLAGS})
 
 # te-tool is defined in tools/te; target names in custom commands resolve at generation.
 add_custom_command(OUTPUT ${OEMCOM_TE}
@@ -95,7 +118,7 @@ add_custom_command(OUTPUT ${OEMCOM_TE}
   DEPENDS ${OEMCOM_PE} te-tool
   COMMENT "TE image oemcom.te"
   VERBATIM)
-add_custom_target(image ALL DEPENDS ${OEMCOM_TE})
+add_custom_target(image ALL DEPENDS ${OEMCOM_TE} ${OEMCOM_DEBUG_PE})
 
 # The link refuses every support routine the compiler may call.
 foreach(Case NONE:none MEMSET:_memset MEMCPY:_memcpy DIVISION64:__aulldiv STACK:__chkstk)

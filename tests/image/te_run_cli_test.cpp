@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -10,8 +11,12 @@
 
 #include "entry_script.h"
 #include "fault_images.h"
+#include "file_io.h"
+#include "image_runner.h"
+#include "messages.h"
 #include "reference_board.h"
 #include "te_builder.h"
+#include "te_image.h"
 #include "te_run_cli.h"
 #include "temp_file.h"
 
@@ -45,8 +50,20 @@ std::vector<uint8_t> TraceFile(const std::vector<PortAccess> &Script) {
 struct CliCase {
   std::vector<std::string> Arguments;
   int Exit;
-  const char *Fragment;
+  std::string Fragment;
 };
+
+// The built image with Patch's bytes at TE file offset At; and the TE offset of its entry.
+std::vector<uint8_t> PatchedBuiltImage(const std::vector<uint8_t> &Patch, size_t At) {
+  std::vector<uint8_t> Te;
+  std::string Error;
+  EXPECT_TRUE(ReadFileBytes(OEMCOM_TE_PATH, &Te, &Error)) << Error;
+  EXPECT_LE(At + Patch.size(), Te.size());
+  if (At + Patch.size() <= Te.size()) {
+    std::copy(Patch.begin(), Patch.end(), Te.begin() + static_cast<std::ptrdiff_t>(At));
+  }
+  return Te;
+}
 
 TEST(TeRunCommand, ExitStatusAndMessage) {
   if (!ForReferenceBoard()) {
@@ -98,6 +115,24 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
   const std::string &Unpolled = UnpolledFile.Name();
   const std::string &Loop = LoopFile.Name();
   const std::string Built = OEMCOM_TE_PATH;
+  // The built image faulting at its entry (ud2), and writing 8N1 to the LCR instead of 8N2
+  // (mov al,0x07; mov dx,0x243 made mov al,0x03): with the debug twin te-run names the source.
+  std::vector<uint8_t> BuiltBytes;
+  std::string Error;
+  ASSERT_TRUE(ReadFileBytes(Built, &BuiltBytes, &Error)) << Error;
+  TeImage BuiltImage;
+  ASSERT_TRUE(ParseTeImage(BuiltBytes, &BuiltImage, &Error)) << Error;
+  const uint32_t EntryAt = BuiltImage.AddressOfEntryPoint - BuiltImage.Displacement();
+  const TempFile EntryUd2("entry_ud2.te", PatchedBuiltImage({0x0F, 0x0B}, EntryAt));
+  const std::vector<uint8_t> LcrWrite = {0xB0, 0x07, 0x66, 0xBA, 0x43, 0x02};
+  const auto LcrAt =
+      std::search(BuiltBytes.begin(), BuiltBytes.end(), LcrWrite.begin(), LcrWrite.end()) -
+      BuiltBytes.begin();
+  ASSERT_LT(static_cast<size_t>(LcrAt), BuiltBytes.size());
+  const TempFile Lcr8n1Built("lcr_8n1_built.te",
+                             PatchedBuiltImage({0xB0, 0x03}, static_cast<size_t>(LcrAt)));
+  const std::string Twin = OEMCOM_DEBUG_PE_PATH;
+  const std::string Source = OEMCOM_SOURCE_DIR;
   const std::vector<PlayerFile> Players = PlayerFiles();
   const TempFile PlayerOk(Players[0].Name, Players[0].Image);
   const TempFile Lcr8n1(Players[1].Name, Players[1].Image);
@@ -220,6 +255,22 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
        "te-run: /nonexistent/trace.txt: cannot open: "},
       {{"--check-trace", TraceOk.Name(), Built}, 2, "--check-trace takes no image"},
       {{"--print-script", "--stack", "8192"}, 2, "--stack applies only to a run of an image"},
+      {{"--debug-image", Twin, EntryUd2.Name()},
+       1,
+       "invalid instruction (EIP " + Hex(DEFAULT_LOAD_BASE + BuiltImage.AddressOfEntryPoint, 8) +
+           ", OemInitComEntry at " + Source + "/entry/oem_init_com.cpp:"},
+      {{"--probe", "0x00", "--debug-image", Twin, Lcr8n1Built.Name()},
+       1,
+       " in OemInitComEntry at " + Source + "/entry/oem_init_com.cpp:"},
+      {{"--probe", "0x00", "--debug-image", Twin, Lcr8n1Built.Name()},
+       1,
+       "step 29: expected W 0x0243 <- 0x07  UART LCR, got W 0x0243 <- 0x03  UART LCR\n"},
+      {{"--debug-image", Clean, Clean},
+       2,
+       "te-run: --debug-image: " + Clean + ": not a PE image: no MZ signature"},
+      {{"--debug-image", "/nonexistent/oemcom.debug.efi", Clean},
+       2,
+       "te-run: --debug-image: /nonexistent/oemcom.debug.efi: cannot open: "},
   };
   // clang-format on
   for (const CliCase &Case : Cases) {

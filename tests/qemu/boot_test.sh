@@ -68,6 +68,9 @@ check_command_lines "$qemu/boot.sh" <<EOF
 2|fv-tool not found: $scratch/fv-tool (build the 'fv-tool' target first|--flash --image $file --loader $scratch/none.efi --fv-tool $scratch/fv-tool
 2|te-run not found: $scratch/te-run|--flash --image $file --fv-tool $qemu/boot.sh --te-run $scratch/te-run
 2|--flash needs a UART the firmware leaves alone, not 0x2f8|$tools --flash --fv-tool $file --board $scratch/com2.env
+2|--gdb-batch needs a value|--gdb --gdb-batch
+2|gdb command file not found: $scratch/none.gdb|$tools --board $scratch/com2.env --gdb-batch $scratch/none.gdb
+2|debug twin not found: $file.debug.efi (the build writes it beside the image)|$tools --board $scratch/com2.env --gdb
 2|unknown argument '--bogus'|--bogus
 EOF
 

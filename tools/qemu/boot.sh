@@ -19,6 +19,7 @@ source "$here/flash.sh"
 source "$here/firmware.sh"
 source "$here/placement.sh"
 source "$here/board_values.sh"
+source "$here/gdb.sh"
 source "$here/../cli.sh"
 root=$(cd "$here/../.." && pwd)
 
@@ -26,7 +27,8 @@ usage() {
   cat <<EOF
 Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
                [--te-tool PATH] [--board PATH] [--firmware secboot|plain|FILE] [--flash]
-               [--early] [--fv-tool PATH] [--timeout SECONDS] [--keep] [--help]
+               [--early] [--fv-tool PATH] [--timeout SECONDS] [--keep]
+               [--gdb | --gdb-batch FILE] [--help]
   --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
                      (default 0xff, as with no device there)
   --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
@@ -51,6 +53,10 @@ Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
   --fv-tool PATH     fv-tool, for --flash (default build/tools/fv/fv-tool)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
+  --gdb              start QEMU stopped with its gdb stub on a free local port, and print the
+                     gdb command that loads the debug twin's symbols (IMAGE's .te replaced by
+                     .debug.efi) where the module runs and stops at OemInitComEntry
+  --gdb-batch FILE   the same, and run gdb in batch mode on that command file and then FILE
 Default paths are in the build tree of this source tree; image, loader, te-run and board must
 come from one build. The work folder is made in \$TMPDIR (default /tmp). The verdict is one
 line, "PASS: ..." or "FAIL: ...". Exits 0 when every check passes, 1 when one fails (or the
@@ -79,7 +85,7 @@ keep=0
 while (($# > 0)); do
   case $1 in
   --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
-    --timeout)
+    --timeout | --gdb-batch)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --probe) probe=$2 && shift 2 ;;
@@ -90,10 +96,12 @@ while (($# > 0)); do
   --board) board=$2 && shift 2 ;;
   --fv-tool) fv_tool=$2 && shift 2 ;;
   --flash) flash=1 && shift ;;
-  --early) early=1 && shift ;;
+  --early) early=1 gdb_mode_early=1 && shift ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
+  --gdb) gdb_mode=interactive && shift ;;
+  --gdb-batch) gdb_mode=batch gdb_script=$2 && shift 2 ;;
   --help)
     usage
     exit 0
@@ -135,6 +143,7 @@ fi
 require_file te-run "$te_run" "build the 'te-run' target first, or pass --te-run PATH" -x
 require_file te-tool "$te_tool" "build the 'te-tool' target first, or pass --te-tool PATH" -x
 read_board "$board" || die "$board_error"
+gdb_prepare
 # Debian's OVMF drives the 16550s at 0x3F8 and 0x2F8 itself: a module UART there carries the
 # firmware's own bytes before the loader takes it over, and after the PEI phase for --flash.
 shared_uart=0
@@ -249,6 +258,7 @@ qemu=("$qemu_command" "${machine[@]}"
   -serial "file:$work/console.log"
   -trace memory_region_ops_read -trace memory_region_ops_write
   -trace serial_update_parameters -D "$work/trace.fifo"
+  "${gdb_qemu_args[@]}"
   -display none -monitor stdio -net none -no-reboot -S)
 echo "qemu: ${qemu[*]}"
 
@@ -264,9 +274,10 @@ reached=0
 stopped=0
 limit=$timeout
 ((!flash)) || limit=$((timeout + 10))
-timeout --verbose --kill-after=5 "$limit" "${qemu[@]}" <<<"${monitor}cont" \
+timeout --verbose --kill-after=5 "$limit" "${qemu[@]}" <<<"${monitor}${monitor_go}" \
   >"$work/monitor.log" 2>"$work/qemu.err" &
 runner=$!
+gdb_attach
 if ((flash)); then
   # The firmware goes on to its boot manager and then waits for input: QEMU is stopped (SIGTERM,
   # which it takes as a shutdown) once the boot manager's first line is on the console, or when

@@ -206,6 +206,7 @@ uint32_t CpuSession::OnIn(uc_engine *, uint32_t Port, int Size, void *User) {
     return UINT32_MAX;
   }
   const uint8_t Value = Run.Model->Read(static_cast<uint16_t>(Port));
+  Run.Result.PortAccessEips.push_back(Run.Eip);
   Run.CheckModel();
   return Value;
 }
@@ -225,6 +226,7 @@ void CpuSession::OnOut(uc_engine *, uint32_t Port, int Size, uint32_t Value, voi
     return;
   }
   Run.Model->Write(static_cast<uint16_t>(Port), static_cast<uint8_t>(Value));
+  Run.Result.PortAccessEips.push_back(Run.Eip);
   Run.CheckModel();
 }
 

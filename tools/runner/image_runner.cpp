@@ -32,6 +32,9 @@ RunResult RunImage(ByteView Te, const RunOptions &Options, PlatformModel &Model)
   Result.RelocationsApplied = Image.RelocationsApplied;
 
   CpuSession Session(Result.Layout, Options.MaxInstructions, Model, Result);
+  if (Options.PlaceOf) {
+    Session.NamePlaces(Options.PlaceOf);
+  }
   if (!Session.Load(Image, &Error)) {
     Result.LoadError = "emulator: " + Error;
     return Result;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform_model.h"
@@ -21,6 +23,8 @@ struct RunOptions {
   uint32_t Base = DEFAULT_LOAD_BASE; // address of RVA 0
   uint32_t StackSize = DEFAULT_STACK_SIZE;
   uint64_t MaxInstructions = INSTRUCTION_BOUND;
+  // Names the place of an instruction in fault messages, after its EIP; none when empty.
+  std::function<std::string(uint32_t Address)> PlaceOf;
 };
 
 // Loads Te at Options.Base and calls its entry once. Port accesses go to Model.

@@ -28,6 +28,8 @@ struct RunResult {
   // The length in bytes of each instruction executed inside the image, by RVA.
   std::map<uint32_t, uint32_t> InstructionLengths;
   uint32_t PeakStack = 0; // bytes below the ESP of the call, return address included
+  // The EIP of each port access the model answered, in order, a run of polls counted out.
+  std::vector<uint32_t> PortAccessEips;
   // Where things were, for the report.
   uint32_t Entry = 0;
   uint32_t PreferredBase = 0;

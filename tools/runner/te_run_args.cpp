@@ -30,6 +30,10 @@ const char TE_RUN_USAGE[] =
     "                          the image, read from its lld-link map FILE\n"
     "  --executed FILE         add each instruction the run executed inside the image to\n"
     "                          FILE, one 'RVA LENGTH' line each, for image-coverage\n"
+    "  --debug-image FILE      the image's debug twin (default: IMAGE.debug.efi beside\n"
+    "                          IMAGE.te, when there is one): a fault and the access where\n"
+    "                          the run leaves the script also name the function, source\n"
+    "                          file and line, read by llvm-symbolizer\n"
     "  --check-trace FILE      hold the port accesses in FILE to the script instead of running\n"
     "                          an image; LSR read values are not compared\n"
     "  --print-script          print the script, one access a line, in the FILE format:\n"
@@ -58,6 +62,7 @@ constexpr ValueOption VALUE_OPTIONS[] = {
     {"--base", UINT32_MAX, true},  {"--max-instructions", UINT64_MAX, true},
     {"--stack", UINT32_MAX, true}, {"--map", 0, true},
     {"--executed", 0, true},       {"--check-trace", 0, false},
+    {"--debug-image", 0, true},
 };
 
 bool HasValue(const std::string &Name) {
@@ -96,6 +101,8 @@ bool HasValue(const std::string &Name) {
     Args.Run.StackSize = static_cast<uint32_t>(Value);
   } else if (Name == "--executed") {
     Args.ExecutedPath = Option.Value;
+  } else if (Name == "--debug-image") {
+    Args.DebugPath = Option.Value;
   } else {
     (Name == "--map" ? Args.MapPath : Args.TracePath) = Option.Value;
   }

@@ -18,6 +18,7 @@ struct TeRunArguments {
   std::string TracePath;    // --check-trace: hold this trace file to the script
   std::string MapPath;      // --map: the image's link map, for the instructions by function
   std::string ExecutedPath; // --executed: add the instructions executed to this file
+  std::string DebugPath;    // --debug-image: the image's debug twin, for source places
   std::string ImagePath;
 };
 

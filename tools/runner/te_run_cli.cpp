@@ -1,9 +1,12 @@
 #include "te_run_cli.h"
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "code_coverage.h"
@@ -18,6 +21,7 @@
 #include "run_report.h"
 #include "run_result.h"
 #include "script_check.h"
+#include "source_places.h"
 #include "te_run_args.h"
 #include "trace_file.h"
 
@@ -61,7 +65,37 @@ int CheckTrace(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err)
   return Judged.Pass ? EXIT_OK : EXIT_FAULT;
 }
 
-int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
+// The debug twin --debug-image names, or else IMAGE.debug.efi beside IMAGE.te when there is
+// one; empty for none.
+std::string DebugTwinPath(const TeRunArguments &Args) {
+  if (!Args.DebugPath.empty()) {
+    return Args.DebugPath;
+  }
+  const std::string &Image = Args.ImagePath;
+  constexpr std::string_view TE = ".te";
+  if (Image.size() <= TE.size() || Image.compare(Image.size() - TE.size(), TE.size(), TE) != 0) {
+    return "";
+  }
+  const std::string Beside = Image.substr(0, Image.size() - TE.size()) + ".debug.efi";
+  struct stat Status = {};
+  return stat(Beside.c_str(), &Status) == 0 ? Beside : "";
+}
+
+// "step 29's access: EIP 0x0081021a, OemInitComEntry at .../oem_init_com.cpp:52" for the
+// access where the run first leaves Script, when the run made it; empty otherwise.
+std::string MismatchPlace(const PlatformModel &Model, const std::vector<PortAccess> &Script,
+                          const RunResult &Result, const DebugTwin &Twin) {
+  const ScriptMismatch Mismatch = CompareWithScript(Model.Trace(), Script, LsrValues::Compared);
+  if (Mismatch.Step == 0 || Mismatch.Step > Result.PortAccessEips.size()) {
+    return "";
+  }
+  const uint32_t Eip = Result.PortAccessEips[Mismatch.Step - 1];
+  const std::string Place = SourcePlace(Twin, Eip - Result.Layout.ImageLow);
+  return "step " + std::to_string(Mismatch.Step) + "'s access: EIP " + Hex(Eip, 8) +
+         (Place.empty() ? "" : ", " + Place) + "\n";
+}
+
+int RunOne(TeRunArguments Args, std::ostream &Out, std::ostream &Err) {
   std::vector<uint8_t> Image;
   LinkMap Symbols;
   std::string Error;
@@ -70,6 +104,17 @@ int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
   }
   if (!Args.MapPath.empty() && !ReadLinkMap(Args.MapPath, &Symbols, &Error)) {
     return Trouble(Err, Args.MapPath + ": " + Error);
+  }
+  DebugTwin Twin;
+  const std::string TwinPath = DebugTwinPath(Args);
+  if (!TwinPath.empty()) {
+    if (!OpenDebugTwin(Image, TwinPath, &Twin, &Error)) {
+      return Trouble(Err, "--debug-image: " + Error);
+    }
+    const uint32_t Base = Args.Run.Base;
+    Args.Run.PlaceOf = [&Twin, Base](uint32_t Address) {
+      return SourcePlace(Twin, Address - Base);
+    };
   }
   PlatformModel Model(Args.Platform);
   const RunResult Result = RunImage(Image, Args.Run, Model);
@@ -89,6 +134,10 @@ int RunOne(const TeRunArguments &Args, std::ostream &Out, std::ostream &Err) {
                       Faults, Result.Eax);
   }
   std::string Output = RunReport(Result, Model) + Judged.Lines;
+  if (!TwinPath.empty() && !Args.NoScript) {
+    Output += MismatchPlace(Model, EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
+                            Result, Twin);
+  }
   if (!Args.MapPath.empty()) {
     Output += FunctionProfile(BaseName(Args.MapPath), Symbols, Result.PreferredBase,
                               Result.InstructionsAt);

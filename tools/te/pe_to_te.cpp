@@ -94,8 +94,8 @@ struct PeHeaders {
   return true;
 }
 
-// The contract checks that the TE header cannot express, and the TE header's field widths.
-[[nodiscard]] bool CheckPeOnly(ByteView Pe, const PeHeaders &Headers, std::string *Error) {
+// The contract checks that the TE header cannot express.
+[[nodiscard]] bool CheckPeOnly(const PeHeaders &Headers, std::string *Error) {
   const IMAGE_OPTIONAL_HEADER32 &Optional = Headers.Optional;
   if (Optional.SectionAlignment != Optional.FileAlignment) {
     return Fail(Error, "SectionAlignment " + Hex(Optional.SectionAlignment) +
@@ -107,9 +107,11 @@ struct PeHeaders {
     return Fail(Error, "import table present (RVA " + Hex(Import.VirtualAddress) + ", " +
                            std::to_string(Import.Size) + " bytes): the module must import nothing");
   }
-  if (!CheckNoDebugDirectory(Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG], Error)) {
-    return false;
-  }
+  return CheckNoDebugDirectory(Headers.Directories[IMAGE_DIRECTORY_ENTRY_DEBUG], Error);
+}
+
+// The TE header's field widths: the section table's offset in 16 bits, the table in the file.
+[[nodiscard]] bool CheckTeFields(ByteView Pe, const PeHeaders &Headers, std::string *Error) {
   if (Headers.StrippedSize > 0xFFFF) {
     return Fail(Error, "StrippedSize " + Hex(Headers.StrippedSize) +
                            " does not fit the TE header's 16-bit field");
@@ -143,12 +145,26 @@ std::vector<uint8_t> BuildTe(ByteView Pe, const PeHeaders &Headers) {
   return Te;
 }
 
+// The headers of an IA-32 PE32 executable whose TE form the TE header's fields can express.
+[[nodiscard]] bool ReadPeHeaders(ByteView Pe, PeHeaders *Headers, std::string *Error) {
+  return ReadDosAndCoff(Pe, Headers, Error) && ReadOptionalHeader(Pe, Headers, Error) &&
+         CheckTeFields(Pe, *Headers, Error);
+}
+
 } // namespace
+
+bool ReadPeAsTe(ByteView Pe, std::vector<uint8_t> *Te, std::string *Error) {
+  PeHeaders Headers;
+  if (!ReadPeHeaders(Pe, &Headers, Error)) {
+    return false;
+  }
+  *Te = BuildTe(Pe, Headers);
+  return true;
+}
 
 bool ConvertPeToTe(ByteView Pe, std::vector<uint8_t> *Te, std::string *Error) {
   PeHeaders Headers;
-  if (!ReadDosAndCoff(Pe, &Headers, Error) || !ReadOptionalHeader(Pe, &Headers, Error) ||
-      !CheckPeOnly(Pe, Headers, Error)) {
+  if (!ReadPeHeaders(Pe, &Headers, Error) || !CheckPeOnly(Headers, Error)) {
     return false;
   }
   std::vector<uint8_t> Built = BuildTe(Pe, Headers);

@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "console_print.h"
+#include "debugger_wait.h"
 #include "device_path.h"
 #include "efi_types.h"
 #include "uart_release.h"
@@ -55,6 +56,7 @@ EFI_STATUS LoadAndStartModule(EFI_HANDLE Self, EFI_BOOT_SERVICES *Boot,
   if (Status != EFI_SUCCESS) {
     return Status;
   }
+  AwaitDebugger(Boot, Module, ConOut);
   Status = Boot->StartImage(Module, nullptr, nullptr);
   ConsolePrint(ConOut, "oemcom-boot: StartImage: %r\n", Status);
   return Status;

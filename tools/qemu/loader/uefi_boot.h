@@ -139,6 +139,10 @@ struct EFI_LOADED_IMAGE_PROTOCOL {
   EFI_SYSTEM_TABLE *SystemTable;
   EFI_HANDLE DeviceHandle; // the volume the image was loaded from
   EFI_DEVICE_PATH_PROTOCOL *FilePath;
+  void *Reserved;
+  uint32_t LoadOptionsSize;
+  void *LoadOptions;
+  void *ImageBase; // where the loader put the image's first byte (a TE image's TE header)
 };
 
 // The Super I/O protocol of the PI specification, on each device of a Super I/O chip.
@@ -176,4 +180,5 @@ static_assert(offsetof(EFI_SYSTEM_TABLE, ConOut) == 44, "ConOut");
 static_assert(offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 56, "RuntimeServices");
 static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 60, "BootServices");
 static_assert(offsetof(EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 12, "DeviceHandle");
+static_assert(offsetof(EFI_LOADED_IMAGE_PROTOCOL, ImageBase) == 32, "ImageBase");
 #endif
