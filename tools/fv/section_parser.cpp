@@ -22,16 +22,19 @@ namespace {
 
 constexpr size_t MAX_NAME_LENGTH = 64; // characters of a user-interface name kept for listings
 
-// A PE32 image's ImageBase: the MS-DOS header, the PE signature, the file header, then the
-// optional header, whose Magic says PE32 (32-bit field) or PE32+ (64-bit field).
-bool ReadPeImageBase(ByteView Image, uint64_t *ImageBase) {
+// A PE32 image's machine and ImageBase: the MS-DOS header, the PE signature, the file header,
+// then the optional header, whose Magic says PE32 (32-bit field) or PE32+ (64-bit field).
+bool ReadPeImageBase(ByteView Image, uint16_t *Machine, uint64_t *ImageBase) {
   pe::IMAGE_DOS_HEADER Dos{};
   uint32_t Signature = 0;
   uint16_t Magic = 0;
+  pe::IMAGE_FILE_HEADER File{};
   if (!ReadStruct(Image, 0, &Dos) || Dos.e_magic != pe::IMAGE_DOS_SIGNATURE ||
-      !ReadStruct(Image, Dos.e_lfanew, &Signature) || Signature != pe::IMAGE_NT_SIGNATURE) {
+      !ReadStruct(Image, Dos.e_lfanew, &Signature) || Signature != pe::IMAGE_NT_SIGNATURE ||
+      !ReadStruct(Image, uint64_t{Dos.e_lfanew} + sizeof(Signature), &File)) {
     return false;
   }
+  *Machine = File.Machine;
   const uint64_t Optional =
       uint64_t{Dos.e_lfanew} + sizeof(Signature) + sizeof(pe::IMAGE_FILE_HEADER);
   if (!ReadStruct(Image, Optional, &Magic)) {
@@ -57,7 +60,7 @@ void ReadImageBase(FvSection *Section) {
   const ByteView Image = Section->Bytes.subspan(Section->DataOffset);
   const int64_t ImageAt = static_cast<int64_t>(Section->Offset + Section->DataOffset);
   if (Section->Type == EFI_SECTION_PE32) {
-    Section->HasImageBase = ReadPeImageBase(Image, &Section->ImageBase);
+    Section->HasImageBase = ReadPeImageBase(Image, &Section->Machine, &Section->ImageBase);
     Section->Rva0Offset = ImageAt;
     return;
   }
@@ -65,6 +68,7 @@ void ReadImageBase(FvSection *Section) {
   if (Section->Type == EFI_SECTION_TE && ReadStruct(Image, 0, &Te) &&
       Te.Signature == pe::EFI_TE_IMAGE_HEADER_SIGNATURE && Te.StrippedSize >= sizeof(Te)) {
     Section->HasImageBase = true;
+    Section->Machine = Te.Machine;
     Section->ImageBase = Te.ImageBase;
     Section->Rva0Offset = ImageAt - (Te.StrippedSize - static_cast<int64_t>(sizeof(Te)));
   }

@@ -40,7 +40,10 @@ bool PadFits(uint64_t Gap) {
 } // namespace
 
 uint64_t FreeEnd(const FvVolume &Volume) {
-  return Volume.DirtyAt != 0 ? Volume.DirtyAt : Volume.Bytes.size();
+  if (Volume.DirtyAt == 0) {
+    return Volume.Bytes.size();
+  }
+  return std::max(Volume.FreeStart, (Volume.DirtyAt - PAD_FILE_MINIMUM) & ~(FILE_ALIGNMENT - 1));
 }
 
 bool ReplaceFileInPlace(const FvVolume &Volume, const FvFile &File, ByteView NewFile,

@@ -10,7 +10,9 @@
 #include "firmware_tree.h"
 #include "struct_io.h"
 
-// Where free space ends: the first byte that is not erased, or the volume's end.
+// Where the last file may end: the volume's end or, when free space holds a byte that is not
+// erased, the last 8-byte boundary from which a file header's 24 bytes would not reach it (a
+// reader takes any header there that is not all erased for a file).
 uint64_t FreeEnd(const FvVolume &Volume);
 
 // Replaces File, one of Volume's files, with NewFile at the same offset in Bytes (a copy of the
