@@ -2,13 +2,18 @@
 // TE image is rebased to run there, everything outside the rebuilt region is unchanged, a
 // second insert is refused and --replace gives the first result again.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "edit_check.h"
+#include "exit_status.h"
 #include "ffs_rules.h"
+#include "file_io.h"
 #include "firmware_tree.h"
 #include "firmware_walk.h"
 #include "fv_builder.h"
@@ -17,6 +22,7 @@
 #include "messages.h"
 #include "peim_file.h"
 #include "struct_io.h"
+#include "te_builder.h"
 #include "te_image.h"
 #include "tool_folder.h"
 
@@ -74,14 +80,19 @@ const Variant VARIANTS[] = {
 };
 // clang-format on
 
-// The bytes of every volume, in the order a walk meets them: decoded ones included.
-std::vector<Bytes> VolumeBytes(const FirmwareImage &Image) {
+// The bytes of every volume inside a file, in the order a walk meets them: those in decoded
+// data included, the top-level ones (which hold the re-encoded data) left out.
+std::vector<Bytes> InnerVolumes(const FirmwareImage &Image) {
   std::vector<Bytes> All;
   FirmwareVisitor Visit;
   Visit.Volume = [&All](const FvVolume &Volume) {
     All.emplace_back(Volume.Bytes.begin(), Volume.Bytes.end());
   };
-  WalkFirmware(Image, Visit);
+  for (const FvVolume &Volume : Image.Volumes) {
+    for (const FvFile &File : Volume.Files) {
+      WalkFile(Volume, File, Visit);
+    }
+  }
   return All;
 }
 
@@ -183,7 +194,7 @@ TEST_P(InsertRoundTrip, PlacedRebasedAndSealed) {
   const Bytes Undone = Read("undone.fd");
   FirmwareImage Restored;
   ASSERT_TRUE(ParseFirmwareImage(Undone, &Restored, &Error)) << Error;
-  EXPECT_EQ(VolumeBytes(Restored), VolumeBytes(Unpatched));
+  EXPECT_EQ(InnerVolumes(Restored), InnerVolumes(Unpatched));
   EXPECT_TRUE(std::equal(Undone.begin(), Undone.begin() + OUTER_FILE, Original.begin()));
   EXPECT_TRUE(std::equal(Undone.begin() + End, Undone.end(), Original.begin() + End));
 }
@@ -205,5 +216,178 @@ TEST_F(FvToolFolder, BuiltModuleGoesIn) {
             std::string::npos)
       << Out.str();
 }
+
+// A fault planted in one stage of an edit, and what the check of the result says of it.
+struct Fault {
+  const char *Name;
+  const char *Command; // insert the module's file, or remove the TE PEIM
+  EditStage Stage;
+  void (*Plant)(Bytes *Bytes, uint64_t *At);
+  std::string Message; // after "self-check failed, nothing written (a fault in fv-tool): "
+};
+
+// The TE image's offset in the module's file: its signature "VZ".
+size_t TeAt(const Bytes &File) {
+  for (size_t At = 0; At + 1 < File.size(); ++At) {
+    if (File[At] == 'V' && File[At + 1] == 'Z') {
+      return At;
+    }
+  }
+  return 0;
+}
+
+// The PEI core's name "PeiCore" in the volume, as UTF-16.
+size_t PeiCoreNameAt(const Bytes &Volume) {
+  const Bytes Name = {'P', 0, 'e', 0, 'i', 0, 'C', 0};
+  return static_cast<size_t>(std::search(Volume.begin(), Volume.end(), Name.begin(), Name.end()) -
+                             Volume.begin());
+}
+
+// The first code byte of ModuleTe that no relocation touches, from the TE header: .text's RVA
+// less the stripped header's displacement, then 0x20 bytes in.
+constexpr size_t TE_CODE_BYTE = TEST_TEXT_RVA - (TEST_STRIPPED_SIZE - 40) + 0x20;
+
+const std::string PEI_VOLUME = "volume 000009e1-1111-2222-3344-5566778899aa";
+
+// clang-format off
+const Fault FAULTS[] = {
+    {"EncoderInputByte", "insert", EditStage::EncoderInput, [](Bytes *Volume, uint64_t *) { Volume->back() ^= 1; }, "the rebuilt containers decode to other bytes than intended for " + PEI_VOLUME + ", from byte 0x3fff"},
+    {"NewFileShifted", "insert", EditStage::NewFile, [](Bytes *, uint64_t *At) { *At += 8; }, "the new file is not at 0x1e8 of " + PEI_VOLUME + " with its 0x312 intended bytes"},
+    {"OtherFileByte", "insert", EditStage::Volume, [](Bytes *Volume, uint64_t *) { (*Volume)[PeiCoreNameAt(*Volume)] ^= 1; }, "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 of " + PEI_VOLUME + " no longer has its offset, name, type and bytes"},
+    {"SecondPeiCore", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[0x12] = fv::EFI_FV_FILETYPE_PEI_CORE; }, PEI_VOLUME + " holds 2 live PEI cores, not one"},
+    {"MovedTeBreaksRules", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { PutU16(*File, TeAt(*File) + TE_AT_MACHINE, 0x8664); }, "the moved TE image breaks the image rules: machine 0x8664 (x64) is not IA-32 (0x014c)"},
+    {"MovedTeCodeByte", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[TeAt(*File) + TE_CODE_BYTE] ^= 1; }, "the moved TE image differs from the linked one moved to 0x008200c0 again, from byte 0xd0"},
+    {"ByteOutsideContainers", "insert", EditStage::Output, [](Bytes *Image, uint64_t *) { (*Image)[0x10000 + 0x60 + 0x18 + 4] ^= 1; }, "byte 0x1007c of the image changed, outside the rebuilt containers (0x60 to 0x10000)"},
+    {"RemoveEncoderInputByte", "remove", EditStage::EncoderInput, [](Bytes *Volume, uint64_t *) { Volume->back() ^= 1; }, "the rebuilt containers decode to other bytes than intended for " + PEI_VOLUME + ", from byte 0x3fff"},
+    {"RemovedFileLeftInPlace", "remove", EditStage::Volume, [](Bytes *Volume, uint64_t *) {
+       const Bytes Again = PeiVolume();
+       std::copy(Again.begin() + TE_PEIM_FILE, Again.begin() + 0x190, Volume->begin() + TE_PEIM_FILE);
+     }, PEI_VOLUME + " holds 2 files besides pad files, not 1"},
+};
+// clang-format on
+
+void PrintTo(const Fault &Case, std::ostream *Stream) {
+  *Stream << Case.Name;
+}
+
+class SelfCheck : public FvToolFolder, public testing::WithParamInterface<Fault> {};
+
+TEST_P(SelfCheck, RefusesTheFaultExit3AndNoOut) {
+  const Fault &Case = GetParam();
+  Write("fw.fd", Firmware());
+  Write("module.ffs", ModuleFfs());
+  const std::string Command = Case.Command;
+  const std::vector<std::string> Arguments =
+      Command == "insert"
+          ? std::vector<std::string>{"insert", "@fw.fd", "@module.ffs", "@out.fd"}
+          : std::vector<std::string>{"remove", "@fw.fd", "0000007e-1111-2222-3344-5566778899aa",
+                                     "@out.fd"};
+  const auto Hook = [&Case](EditStage Stage, Bytes *Bytes, uint64_t *At) {
+    if (Stage == Case.Stage) {
+      Case.Plant(Bytes, At);
+    }
+  };
+  EXPECT_EQ(Run(Arguments, Hook), EXIT_INTERNAL) << Err.str();
+  EXPECT_EQ(Err.str(), "fv-tool: " + Command + ": " + Path("fw.fd") +
+                           ": self-check failed, nothing written (a fault in fv-tool): " +
+                           Case.Message + "\n");
+  EXPECT_FALSE(Exists("out.fd"));
+  ASSERT_EQ(Run(Arguments), 0) << Err.str(); // and without the fault, the edit goes through
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SelfCheck, testing::ValuesIn(FAULTS),
+                         [](const testing::TestParamInfo<Fault> &Info) {
+                           return std::string(Info.param.Name);
+                         });
+
+// Debian's OVMF code images: the module goes in and comes out again, giving back every decoded
+// volume byte for byte and every byte outside the rebuilt file and the free space after it; or,
+// where the PEI core is x64, it is refused with both machines named.
+struct OvmfBuild {
+  const char *Name;
+  const char *Path;
+  bool PeiCoreX64;
+};
+
+// clang-format off
+const OvmfBuild OVMF_BUILDS[] = {
+    {"Ia32SecureBoot", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false},
+    {"Ia32", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false},
+    {"X64Of4MiB", "/usr/share/OVMF/OVMF_CODE_4M.fd", false},
+    {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", false},
+    {"X64Of4MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd", false},
+    {"X64Of4MiBSnakeoilKeys", "/usr/share/OVMF/OVMF_CODE_4M.snakeoil.fd", false},
+    {"X64Of2MiB", "/usr/share/OVMF/OVMF_CODE.fd", true},
+    {"X64Of2MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE.ms.fd", true},
+    {"X64Of2MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE.secboot.fd", true},
+};
+// clang-format on
+
+void PrintTo(const OvmfBuild &Case, std::ostream *Stream) {
+  *Stream << Case.Name;
+}
+
+// Where Image's bytes may change when the PEI volume does: from the top-level file holding it
+// to the end of its volume's free space.
+void PeiFileRange(const FirmwareImage &Image, uint64_t *Start, uint64_t *End) {
+  for (const FvVolume &Volume : Image.Volumes) {
+    for (const FvFile &File : Volume.Files) {
+      bool HoldsPeiCore = false;
+      FirmwareVisitor Visit;
+      Visit.File = [&HoldsPeiCore](const FvVolume &, const FvFile &Inner) {
+        HoldsPeiCore = HoldsPeiCore || Inner.Header.Type == fv::EFI_FV_FILETYPE_PEI_CORE;
+      };
+      WalkFile(Volume, File, Visit);
+      if (HoldsPeiCore) {
+        *Start = Volume.Offset + File.Offset;
+        *End = Volume.Offset + Volume.Bytes.size();
+        return;
+      }
+    }
+  }
+}
+
+class OvmfRoundTrip : public FvToolFolder, public testing::WithParamInterface<OvmfBuild> {};
+
+TEST_P(OvmfRoundTrip, RemoveUndoesInsert) {
+  const OvmfBuild &Case = GetParam();
+  Bytes Original;
+  std::string Error;
+  if (!ReadFileBytes(Case.Path, &Original, &Error)) {
+    GTEST_SKIP() << Case.Path << " is not on this machine";
+  }
+  ASSERT_EQ(Run({"ffs", OEMCOM_TE_PATH, "@oemcom.ffs"}), 0) << Err.str();
+  const int Status = Run({"insert", Case.Path, "@oemcom.ffs", "@in.fd"});
+  if (Case.PeiCoreX64) {
+    EXPECT_EQ(Status, 1);
+    EXPECT_NE(Err.str().find("is for machine 0x8664 (x64), the module for 0x14c (IA-32)"),
+              std::string::npos)
+        << Err.str();
+    EXPECT_FALSE(Exists("in.fd"));
+    return;
+  }
+  ASSERT_EQ(Status, 0) << Err.str();
+  ASSERT_EQ(Run({"remove", "@in.fd", "56f26cba-0844-463d-87ba-395d00c5c762", "@out.fd"}), 0)
+      << Err.str();
+  const Bytes Undone = Read("out.fd");
+  FirmwareImage Before;
+  FirmwareImage After;
+  ASSERT_TRUE(ParseFirmwareImage(Original, &Before, &Error)) << Error;
+  ASSERT_TRUE(ParseFirmwareImage(Undone, &After, &Error)) << Error;
+  EXPECT_EQ(InnerVolumes(After), InnerVolumes(Before));
+  uint64_t Start = 0;
+  uint64_t End = 0;
+  PeiFileRange(Before, &Start, &End);
+  ASSERT_EQ(Undone.size(), Original.size());
+  EXPECT_TRUE(std::equal(Original.begin(), Original.begin() + static_cast<std::ptrdiff_t>(Start),
+                         Undone.begin()));
+  EXPECT_TRUE(std::equal(Original.begin() + static_cast<std::ptrdiff_t>(End), Original.end(),
+                         Undone.begin() + static_cast<std::ptrdiff_t>(End)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OvmfRoundTrip, testing::ValuesIn(OVMF_BUILDS),
+                         [](const testing::TestParamInfo<OvmfBuild> &Info) {
+                           return std::string(Info.param.Name);
+                         });
 
 } // namespace
