@@ -254,7 +254,7 @@ const Fault FAULTS[] = {
     {"EncoderInputByte", "insert", EditStage::EncoderInput, [](Bytes *Volume, uint64_t *) { Volume->back() ^= 1; }, "the rebuilt containers decode to other bytes than intended for " + PEI_VOLUME + ", from byte 0x3fff"},
     {"NewFileShifted", "insert", EditStage::NewFile, [](Bytes *, uint64_t *At) { *At += 8; }, "the new file is not at 0x1e8 of " + PEI_VOLUME + " with its 0x312 intended bytes"},
     {"OtherFileByte", "insert", EditStage::Volume, [](Bytes *Volume, uint64_t *) { (*Volume)[PeiCoreNameAt(*Volume)] ^= 1; }, "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 of " + PEI_VOLUME + " no longer has its offset, name, type and bytes"},
-    {"SecondPeiCore", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[0x12] = fv::EFI_FV_FILETYPE_PEI_CORE; }, PEI_VOLUME + " holds 2 live PEI cores, not one"},
+    {"SecondPeiCore", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[0x12] = fv::EFI_FV_FILETYPE_PEI_CORE; }, PEI_VOLUME + " holds 2 live PEI cores, not 1"},
     {"MovedTeBreaksRules", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { PutU16(*File, TeAt(*File) + TE_AT_MACHINE, 0x8664); }, "the moved TE image breaks the image rules: machine 0x8664 (x64) is not IA-32 (0x014c)"},
     {"MovedTeCodeByte", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[TeAt(*File) + TE_CODE_BYTE] ^= 1; }, "the moved TE image differs from the linked one moved to 0x008200c0 again, from byte 0xd0"},
     {"ByteOutsideContainers", "insert", EditStage::Output, [](Bytes *Image, uint64_t *) { (*Image)[0x10000 + 0x60 + 0x18 + 4] ^= 1; }, "byte 0x1007c of the image changed, outside the rebuilt containers (0x60 to 0x10000)"},

@@ -314,6 +314,7 @@ const Refusal REFUSALS[] = {
     {"NestedPastTheDepthLimit", NestedTooDeep, ModuleFfs, {}, "fw.fd", LZMA_FILE + " > LZMA data > section at 0x0 > volume at 0x4"},
     {"RemoveUnknownName", Usual, ModuleFfs, {"56f26cba-0844-463d-87ba-395d00c5c762"}, "fw.fd", "no live file is named 56f26cba-0844-463d-87ba-395d00c5c762", "remove"},
     {"RemoveThePeiCore", Usual, ModuleFfs, {"0000c0de-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 is the PEI core (file type 0x04), which the firmware cannot run without", "remove"},
+    {"RemoveFileHoldingThePeiCore", Usual, ModuleFfs, {"0000000b-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000000b-1111-2222-3344-5566778899aa at 0x60 holds the PEI core (file 0000c0de-1111-2222-3344-5566778899aa at 0x60 inside it), which the firmware cannot run without", "remove"},
     {"RemoveUnderCrc32", PeiUnderCrc32, ModuleFfs, {"0000007e-1111-2222-3344-5566778899aa"}, "fw.fd", "cannot re-encode the GUID-defined section fc1bcdb0-7d31-49aa-936a-a4600d9dd083 (CRC32) at 0x7c in file", "remove"},
     {"ExtractUnknownName", Usual, ModuleFfs, {"56f26cba-0844-463d-87ba-395d00c5c762"}, "fw.fd", "no live file is named 56f26cba-0844-463d-87ba-395d00c5c762", "extract"},
     {"ExtractThePeiCore", Usual, ModuleFfs, {"0000c0de-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 is the PEI core (file type 0x04), which the firmware cannot run without", "extract"},

@@ -197,9 +197,10 @@ bool CheckEdit(const FirmwareImage &Image, const EditPlan &Plan, ByteView Bytes,
   if (!CheckOtherFiles(Plan, Now, Error)) {
     return false;
   }
-  if (PeiCoreCount(Now) != 1) {
+  const size_t Cores = PeiCoreCount(*Plan.Volume);
+  if (PeiCoreCount(Now) != Cores) {
     return Fail(Error, VolumeLabel(Now) + " holds " + Counted(PeiCoreCount(Now), "live PEI core") +
-                           ", not one");
+                           ", not " + std::to_string(Cores));
   }
   if (!Plan.Placed.empty() && !CheckMovedImage(Plan, Now, Error)) {
     return false;

@@ -43,8 +43,9 @@ void AtStage(const FaultHook &Hook, EditStage Stage, std::vector<uint8_t> *Bytes
 // Rebuilds Image around Plan's volume (rebuild.h) into Out and checks the result against Plan:
 // the rebuilt containers decode to exactly the intended volume bytes; the new file sits at At
 // with its bytes; every other file keeps its GUID, type, offset and bytes, a removed file is
-// gone; the volume holds exactly one live PEI core; the moved TE image keeps the image rules
-// and equals the linked one moved again; every byte outside the rebuilt containers is the same.
+// gone; the volume holds as many live PEI cores as before (one, for an insert); the moved TE image
+// keeps the image rules and equals the linked one moved again; every byte outside the rebuilt
+// containers is the same.
 EditOutcome FinishEdit(const FirmwareImage &Image, const EditPlan &Plan, const FaultHook &Hook,
                        std::vector<uint8_t> *Out, std::vector<RebuiltPart> *Parts,
                        std::string *Error);

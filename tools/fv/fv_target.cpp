@@ -103,10 +103,21 @@ bool FindOneFile(const FirmwareImage &Image, const EFI_GUID &Name, FileInVolume 
     return Fail(Error, std::to_string(Files.size()) + " live files are named " + GuidText(Name) +
                            ", not one: " + Joined(Labels));
   }
-  if (IsLivePeiCore(*Files.front().File)) {
-    return Fail(Error, FileLabel(*Files.front().File) +
+  const FvFile &File = *Files.front().File;
+  if (IsLivePeiCore(File)) {
+    return Fail(Error, FileLabel(File) +
                            " is the PEI core (file type 0x04), which the firmware cannot run "
                            "without");
+  }
+  const FvFile *Core = nullptr;
+  FirmwareVisitor Visit;
+  Visit.File = [&Core](const FvVolume &, const FvFile &Inner) {
+    Core = Core == nullptr && IsLivePeiCore(Inner) ? &Inner : Core;
+  };
+  WalkFile(*Files.front().Volume, File, Visit);
+  if (Core != nullptr) {
+    return Fail(Error, FileLabel(File) + " holds the PEI core (" + FileLabel(*Core) +
+                           " inside it), which the firmware cannot run without");
   }
   *Found = Files.front();
   return true;
