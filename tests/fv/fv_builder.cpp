@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "firmware_tree.h"
 #include "fv_format.h"
+#include "fv_insert.h"
 #include "lzma_codec.h"
 #include "pe_format.h"
 #include "peim_file.h"
@@ -214,6 +216,12 @@ Bytes Firmware(const FirmwareSpec &Spec) {
       File(Guid(0x0B), EFI_FV_FILETYPE_FIRMWARE_VOLUME_IMAGE, 0, Compressed, Erase);
   const Bytes Raw = File(Guid(0x5EC), EFI_FV_FILETYPE_RAW, 0, Bytes(40, 0x90), Erase);
   std::vector<FileAt> Files = {Fixed(Holder)};
+  if (Spec.FileAfter && Spec.PadAfter != 0) {
+    const EFI_GUID Pad = {
+        0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+    Files.push_back(Fixed(File(Pad, EFI_FV_FILETYPE_FFS_PAD, 0,
+                               Bytes(Spec.PadAfter - sizeof(EFI_FFS_FILE_HEADER), Erase), Erase)));
+  }
   if (Spec.FileAfter) {
     Files.push_back(Fixed(Raw));
   }
@@ -245,6 +253,31 @@ Bytes ModuleFfs() {
     return {};
   }
   return File;
+}
+
+FirmwareSpec GapAfterGrownFile(uint64_t Slack) {
+  FirmwareSpec Spec;
+  Spec.FileAfter = true;
+  Spec.PadAfter = 0x4000;
+  FirmwareImage Before;
+  FirmwareImage After;
+  PeimFile Peim;
+  Bytes Grown;
+  std::string Report;
+  std::string Error;
+  const Bytes Module = ModuleFfs();
+  const Bytes Roomy = Firmware(Spec);
+  if (!ParseFirmwareImage(Roomy, &Before, &Error) || !ReadPeimFile(Module, &Peim, &Error) ||
+      InsertPeim(Before, Peim, InsertOptions{}, &Grown, &Report, &Error) != EditOutcome::Done ||
+      !ParseFirmwareImage(Grown, &After, &Error)) {
+    return Spec;
+  }
+  const auto End = [](const FirmwareImage &Image) {
+    const FvFile &Holder = Image.Volumes[0].Files[0];
+    return (Holder.Offset + Holder.Bytes.size() + 7) & ~uint64_t{7};
+  };
+  Spec.PadAfter = End(After) + Slack - End(Before);
+  return Spec;
 }
 
 void ResizeFile(Bytes *Image, uint64_t Offset, uint32_t Size) {

@@ -68,8 +68,15 @@ struct FirmwareSpec {
   uint64_t Outer = 0x10000;
   std::function<void(Bytes *Stream)> EditStream; // changes the LZMA stream before it is wrapped
   bool FileAfter = false; // a raw file right after the LZMA section's file in the outer volume
+  uint64_t PadAfter = 0;  // with FileAfter, a pad file of this many bytes (24 or more) before it
   uint8_t EraseByte = 0xFF;
 };
+
+// A spec with FileAfter and a pad file before it, sized so that once the module's file is
+// inserted, the grown LZMA section's file ends Slack bytes (a multiple of 8) before that pad
+// file's end. The growth is measured by inserting into a spec with room to spare: the one
+// place the builder leans on the tool.
+FirmwareSpec GapAfterGrownFile(uint64_t Slack);
 
 // The firmware image: the outer volume holding the file whose LZMA section decodes to Inner;
 // then a 0x1000-byte volume holding a raw file.

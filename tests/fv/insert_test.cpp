@@ -49,9 +49,11 @@ struct Variant {
   const char *Name;
   uint8_t EraseByte;
   std::vector<std::string> Options;
-  uint64_t Base;                           // the volume base the TE image must be rebased for
-  void (*Edit)(std::vector<Bytes> *Inner); // changes the usual decoded sections; null for none
-  const char *Reported = "";               // a line the report holds
+  uint64_t Base;                    // the volume base the TE image must be rebased for
+  void (*Edit)(FirmwareSpec *Spec); // changes the usual image; null for none
+  const char *Reported = "";        // a line the report holds
+  uint64_t PadAt = 0x190;           // where the pad file before the new file starts
+  uint64_t FileAt = 0;              // where the new file starts; 0 for anywhere
 };
 
 constexpr fv::EFI_GUID BROTLI_GUID = {
@@ -66,17 +68,25 @@ Bytes Deleted(Bytes File) {
 // clang-format off
 const Variant VARIANTS[] = {
     {"BaseFromImages", 0xFF, {}, PEI_BASE, nullptr},
-    {"BaseGivenWhereImagesDisagree", 0xFF, {"--base", "0xff800000"}, 0xFF800000, [](std::vector<Bytes> *Inner) {
-       (*Inner)[1] = VolumeSection(Volume(0x4000, 0x9E1, {PeiCore(PEI_BASE), TePeim(0x7E, 0xFF800000)}));
+    {"BaseGivenWhereImagesDisagree", 0xFF, {"--base", "0xff800000"}, 0xFF800000, [](FirmwareSpec *Spec) {
+       Spec->Inner[1] = VolumeSection(Volume(0x4000, 0x9E1, {PeiCore(PEI_BASE), TePeim(0x7E, 0xFF800000)}));
      }},
     {"ErasedToZero", 0x00, {}, PEI_BASE, nullptr},
-    {"DeletedCopyElsewhere", 0xFF, {}, PEI_BASE, [](std::vector<Bytes> *Inner) {
+    {"DeletedCopyElsewhere", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) {
        const Bytes Copy = Deleted(File(OEMCOM_FILE_GUID, fv::EFI_FV_FILETYPE_PEIM, 0, Bytes(8, 0)));
-       Inner->push_back(VolumeSection(Volume(0x1000, 0xDE1, {Fixed(Copy)})));
+       Spec->Inner.push_back(VolumeSection(Volume(0x1000, 0xDE1, {Fixed(Copy)})));
      }},
-    {"UnreadSectionNamed", 0xFF, {}, PEI_BASE, [](std::vector<Bytes> *Inner) {
-       Inner->push_back(GuidSection(BROTLI_GUID, fv::EFI_GUIDED_SECTION_PROCESSING_REQUIRED, Bytes(16, 7)));
+    {"UnreadSectionNamed", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) {
+       Spec->Inner.push_back(GuidSection(BROTLI_GUID, fv::EFI_GUIDED_SECTION_PROCESSING_REQUIRED, Bytes(16, 7)));
      }, "  warning: not looked into, and may hold a second PEI core: a GUID-defined section 3d532050-5cda-4fd0-879e-0f7f630d5afb (Brotli) in file 0000000b-1111-2222-3344-5566778899aa at 0x60\n"},
+    // Free space from 0x1d0: the file's data meets its 128-byte alignment at 0x1e8 + 0x18, after
+    // a pad file of exactly a header's 0x18 bytes.
+    {"PadOfTheMinimumSize", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) {
+       const Bytes Raw = File(Guid(0x5A), fv::EFI_FV_FILETYPE_RAW, 0, Bytes(0x28, 0));
+       Spec->Inner[1] = VolumeSection(Volume(0x4000, 0x9E1, {PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE), Fixed(Raw)}));
+     }, "  pad file of 0x18 bytes at 0x1d0\n", 0x1D0, 0x1E8},
+    {"GrownFileFillsTheGapExactly", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) { *Spec = GapAfterGrownFile(0); }},
+    {"PadAfterGrownFileNotLast", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) { *Spec = GapAfterGrownFile(0x100); }},
 };
 // clang-format on
 
@@ -102,10 +112,10 @@ TEST_P(InsertRoundTrip, PlacedRebasedAndSealed) {
   const Variant &Case = GetParam();
   FirmwareSpec Spec;
   Spec.Inner = UsualInner(0x4000, Case.EraseByte);
-  if (Case.Edit != nullptr) {
-    Case.Edit(&Spec.Inner);
-  }
   Spec.EraseByte = Case.EraseByte;
+  if (Case.Edit != nullptr) {
+    Case.Edit(&Spec);
+  }
   const Bytes Original = Firmware(Spec);
   Write("fw.fd", Original);
   Write("module.ffs", ModuleFfs());
@@ -124,7 +134,8 @@ TEST_P(InsertRoundTrip, PlacedRebasedAndSealed) {
   EXPECT_EQ(File->Header.State, Case.EraseByte == 0xFF ? 0xF8 : 0x07);
   EXPECT_EQ((File->Offset + File->HeaderSize) % PEIM_DATA_ALIGNMENT, 0u);
   // The pad file before it starts where free space did.
-  EXPECT_EQ(Pei.Files[Pei.Files.size() - 2].Offset, 0x190u);
+  EXPECT_EQ(Pei.Files[Pei.Files.size() - 2].Offset, Case.PadAt);
+  EXPECT_TRUE(Case.FileAt == 0 || File->Offset == Case.FileAt) << Hex(File->Offset);
   EXPECT_EQ(Pei.Files[Pei.Files.size() - 2].Header.Type, fv::EFI_FV_FILETYPE_FFS_PAD);
 
   const auto Te = std::find_if(File->Sections.begin(), File->Sections.end(),

@@ -174,6 +174,10 @@ Bytes DirtyFreeSpaceAfterGrowingFile() {
     }
   });
 }
+// The LZMA section's file grows to end 8 bytes before the next file: too little for a pad file.
+Bytes TooSmallForPadAfterGrownFile() {
+  return Firmware(GapAfterGrownFile(8));
+}
 // Volume image sections nested one deeper than a reader follows.
 Bytes NestedTooDeep() {
   Bytes Inner = PeiVolume();
@@ -311,6 +315,7 @@ const Refusal REFUSALS[] = {
     {"UnfinishedFileBeforeFreeSpace", UnfinishedFileBeforeFreeSpace, ModuleFfs, {}, "fw.fd", PEI + ": file 0000000f-1111-2222-3344-5566778899aa at 0x190 was never completed (header valid, data not): the PEI core's walk ends there and would not reach a file placed after it"},
     {"NamedVolumeHoldsNoPeiCore", Usual, ModuleFfs, {"--volume", "00000d1e-1111-2222-3344-5566778899aa"}, "fw.fd", "the volume named 00000d1e-1111-2222-3344-5566778899aa holds no PEI core (file type 0x04)"},
     {"NoRoomBeforeDirtyFreeSpace", DirtyFreeSpaceAfterGrowingFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
+    {"GrownFileLeavesGapTooSmallForPad", TooSmallForPadAfterGrownFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
     {"NestedPastTheDepthLimit", NestedTooDeep, ModuleFfs, {}, "fw.fd", LZMA_FILE + " > LZMA data > section at 0x0 > volume at 0x4"},
     {"RemoveUnknownName", Usual, ModuleFfs, {"56f26cba-0844-463d-87ba-395d00c5c762"}, "fw.fd", "no live file is named 56f26cba-0844-463d-87ba-395d00c5c762", "remove"},
     {"RemoveThePeiCore", Usual, ModuleFfs, {"0000c0de-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 is the PEI core (file type 0x04), which the firmware cannot run without", "remove"},

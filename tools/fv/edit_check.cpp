@@ -131,7 +131,7 @@ bool Holds(const FvVolume &Volume, const FvFile *File, const FvVolume *Target) {
 }
 
 // The image's bytes a rebuild may change: the top-level file holding the volume changed, and
-// the free space or pad file after it; the whole volume when it is top-level.
+// the pad files and free space after it; the whole volume when it is top-level.
 void RebuiltRange(const FirmwareImage &Image, const FvVolume *Target, uint64_t *Start,
                   uint64_t *End) {
   for (const FvVolume &Volume : Image.Volumes) {
@@ -140,11 +140,11 @@ void RebuiltRange(const FirmwareImage &Image, const FvVolume *Target, uint64_t *
     if (Holds(Volume, nullptr, Target)) {
       return;
     }
-    for (size_t Index = 0; Index < Volume.Files.size(); ++Index) {
-      if (Holds(Volume, &Volume.Files[Index], Target)) {
-        *Start = Volume.Offset + Volume.Files[Index].Offset;
-        *End = Volume.Offset +
-               (Index + 1 < Volume.Files.size() ? Volume.Files[Index + 1].Offset : FreeEnd(Volume));
+    for (const FvFile &File : Volume.Files) {
+      if (Holds(Volume, &File, Target)) {
+        const FvFile *Next = NextKeptFile(Volume, File);
+        *Start = Volume.Offset + File.Offset;
+        *End = Volume.Offset + (Next != nullptr ? Next->Offset : FreeEnd(Volume));
         return;
       }
     }
