@@ -255,28 +255,33 @@ Bytes ModuleFfs() {
   return File;
 }
 
-FirmwareSpec GapAfterGrownFile(uint64_t Slack) {
-  FirmwareSpec Spec;
-  Spec.FileAfter = true;
-  Spec.PadAfter = 0x4000;
-  FirmwareImage Before;
+uint64_t OuterFileEnd(const FirmwareSpec &Spec, bool Inserted) {
+  FirmwareImage Image;
   FirmwareImage After;
   PeimFile Peim;
   Bytes Grown;
   std::string Report;
   std::string Error;
   const Bytes Module = ModuleFfs();
-  const Bytes Roomy = Firmware(Spec);
-  if (!ParseFirmwareImage(Roomy, &Before, &Error) || !ReadPeimFile(Module, &Peim, &Error) ||
-      InsertPeim(Before, Peim, InsertOptions{}, &Grown, &Report, &Error) != EditOutcome::Done ||
-      !ParseFirmwareImage(Grown, &After, &Error)) {
-    return Spec;
+  const Bytes Before = Firmware(Spec);
+  if (!ParseFirmwareImage(Before, &Image, &Error)) {
+    return 0;
   }
-  const auto End = [](const FirmwareImage &Image) {
-    const FvFile &Holder = Image.Volumes[0].Files[0];
-    return (Holder.Offset + Holder.Bytes.size() + 7) & ~uint64_t{7};
-  };
-  Spec.PadAfter = End(After) + Slack - End(Before);
+  if (Inserted &&
+      (!ReadPeimFile(Module, &Peim, &Error) ||
+       InsertPeim(Image, Peim, InsertOptions{}, &Grown, &Report, &Error) != EditOutcome::Done ||
+       !ParseFirmwareImage(Grown, &After, &Error))) {
+    return 0;
+  }
+  const FvFile &Holder = (Inserted ? After : Image).Volumes[0].Files[0];
+  return (Holder.Offset + Holder.Bytes.size() + 7) & ~uint64_t{7};
+}
+
+FirmwareSpec GapAfterGrownFile(uint64_t Slack) {
+  FirmwareSpec Spec;
+  Spec.FileAfter = true;
+  Spec.PadAfter = 0x4000;
+  Spec.PadAfter = OuterFileEnd(Spec, true) + Slack - OuterFileEnd(Spec, false);
   return Spec;
 }
 

@@ -72,10 +72,14 @@ struct FirmwareSpec {
   uint8_t EraseByte = 0xFF;
 };
 
+// Where the LZMA section's file of Spec's image ends, rounded up to 8 bytes, before and after
+// the module's file is inserted (0 when the insert fails): measured with the tool, the one
+// place the builder leans on it.
+uint64_t OuterFileEnd(const FirmwareSpec &Spec, bool Inserted);
+
 // A spec with FileAfter and a pad file before it, sized so that once the module's file is
 // inserted, the grown LZMA section's file ends Slack bytes (a multiple of 8) before that pad
-// file's end. The growth is measured by inserting into a spec with room to spare: the one
-// place the builder leans on the tool.
+// file's end.
 FirmwareSpec GapAfterGrownFile(uint64_t Slack);
 
 // The firmware image: the outer volume holding the file whose LZMA section decodes to Inner;

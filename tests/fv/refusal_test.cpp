@@ -163,16 +163,13 @@ Bytes UnfinishedFileBeforeFreeSpace() {
   Unfinished[23] = 0xFC; // State: header valid, data not
   return WithPei({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE), Fixed(Unfinished)});
 }
-// Free space of the outer volume with a byte that is not erased, 0x40 bytes past its start:
-// the LZMA file, which grows, would run into it.
+// Free space of the outer volume with a byte that is not erased 8 bytes past where the LZMA
+// section's file, grown, would end: the file itself fits, but a reader would take the 24 bytes
+// from its end for a file header.
 Bytes DirtyFreeSpaceAfterGrowingFile() {
-  return Changed(Firmware(), [](Bytes *Image) {
-    FirmwareImage Parsed;
-    std::string Error;
-    if (ParseFirmwareImage(*Image, &Parsed, &Error)) {
-      (*Image)[Parsed.Volumes[0].FreeStart + 0x40] = 0x00;
-    }
-  });
+  const FirmwareSpec Spec;
+  const uint64_t Dirty = OuterFileEnd(Spec, true) + 8;
+  return Changed(Firmware(Spec), [Dirty](Bytes *Image) { (*Image)[Dirty] = 0x00; });
 }
 // The LZMA section's file grows to end 8 bytes before the next file: too little for a pad file.
 Bytes TooSmallForPadAfterGrownFile() {
@@ -250,6 +247,17 @@ Bytes TeRelocationDir64() {
     }
   });
 }
+// The module's file grown by a raw section to 0xffffff bytes, the largest size an FFS2 volume's
+// 24-byte header can give.
+Bytes FfsOfTheLargestFfs2Size() {
+  const Bytes Module = ModuleFfs();
+  Bytes Data(Module.begin() + sizeof(fv::EFI_FFS_FILE_HEADER), Module.end());
+  Data.resize((Data.size() + 3) & ~size_t{3}, 0);
+  const size_t Raw = 0xFFFFFF - sizeof(fv::EFI_FFS_FILE_HEADER) - Data.size();
+  const Bytes Padding = Section(fv::EFI_SECTION_RAW, Bytes(Raw - 4, 0));
+  Data.insert(Data.end(), Padding.begin(), Padding.end());
+  return File(OEMCOM_FILE_GUID, fv::EFI_FV_FILETYPE_PEIM, Module[0x13], Data);
+}
 Bytes FfsNamedLikePeiCore() {
   return ModuleFfsWith([](Bytes *) {}, Guid(0xC0DE));
 }
@@ -316,6 +324,7 @@ const Refusal REFUSALS[] = {
     {"NamedVolumeHoldsNoPeiCore", Usual, ModuleFfs, {"--volume", "00000d1e-1111-2222-3344-5566778899aa"}, "fw.fd", "the volume named 00000d1e-1111-2222-3344-5566778899aa holds no PEI core (file type 0x04)"},
     {"NoRoomBeforeDirtyFreeSpace", DirtyFreeSpaceAfterGrowingFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
     {"GrownFileLeavesGapTooSmallForPad", TooSmallForPadAfterGrownFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
+    {"FileOfTheLargestFfs2Size", Usual, FfsOfTheLargestFfs2Size, {}, "fw.fd", PEI + ": no room: the file needs 0xffffff bytes at 0x"},
     {"NestedPastTheDepthLimit", NestedTooDeep, ModuleFfs, {}, "fw.fd", LZMA_FILE + " > LZMA data > section at 0x0 > volume at 0x4"},
     {"RemoveUnknownName", Usual, ModuleFfs, {"56f26cba-0844-463d-87ba-395d00c5c762"}, "fw.fd", "no live file is named 56f26cba-0844-463d-87ba-395d00c5c762", "remove"},
     {"RemoveThePeiCore", Usual, ModuleFfs, {"0000c0de-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 is the PEI core (file type 0x04), which the firmware cannot run without", "remove"},
