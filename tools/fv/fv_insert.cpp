@@ -72,11 +72,13 @@ bool CheckTarget(const FvVolume &Volume, const PeimFile &Peim, std::string *Erro
 bool CheckName(const FirmwareImage &Image, const FvVolume &Volume, const PeimFile &Peim,
                const InsertOptions &Options, const FvFile **Old, std::string *Error) {
   const FvFile &File = Peim.File;
-  for (const FileInVolume &Named : LiveFilesNamed(Image, File.Header.Name)) {
-    if (Named.Volume != &Volume) {
-      return Fail(Error, VolumeLabel(*Named.Volume) + " already holds " + FileLabel(*Named.File) +
-                             ": a name may stand for one file only");
-    }
+  const std::vector<FileInVolume> Named = LiveFilesNamed(Image, File.Header.Name);
+  const auto Elsewhere =
+      std::find_if(Named.begin(), Named.end(),
+                   [&Volume](const FileInVolume &One) { return One.Volume != &Volume; });
+  if (Elsewhere != Named.end()) {
+    return Fail(Error, VolumeLabel(*Elsewhere->Volume) + " already holds " +
+                           FileLabel(*Elsewhere->File) + ": a name may stand for one file only");
   }
   *Old = FileNamed(Volume, File.Header.Name);
   if (*Old != nullptr && !Options.Replace) {

@@ -1,5 +1,6 @@
 #include "fv_target.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -68,12 +69,12 @@ bool FindPeiVolume(const FirmwareImage &Image, const EFI_GUID *Named, const FvVo
                                          : "no volume holds a PEI core (file type 0x04)") +
                            (Unread->empty() ? "" : "; not looked into: " + Joined(*Unread)));
   }
-  std::vector<std::string> Labels;
+  std::string Labels;
   for (const FvVolume *Volume : Volumes) {
-    Labels.push_back(VolumeLabel(*Volume));
+    Labels += (Labels.empty() ? "" : ", ") + VolumeLabel(*Volume);
   }
   return Fail(Error, std::to_string(Volumes.size()) + " volumes hold a PEI core, not one: " +
-                         Joined(Labels) + "; choose one with --volume GUID");
+                         Labels + "; choose one with --volume GUID");
 }
 
 std::vector<FileInVolume> LiveFilesNamed(const FirmwareImage &Image, const EFI_GUID &Name) {
@@ -96,12 +97,13 @@ bool FindOneFile(const FirmwareImage &Image, const EFI_GUID &Name, FileInVolume 
     return Fail(Error, "no live file is named " + GuidText(Name));
   }
   if (Files.size() > 1) {
-    std::vector<std::string> Labels;
+    std::string Labels;
     for (const FileInVolume &One : Files) {
-      Labels.push_back(FileLabel(*One.File) + " in " + VolumeLabel(*One.Volume));
+      Labels +=
+          (Labels.empty() ? "" : ", ") + FileLabel(*One.File) + " in " + VolumeLabel(*One.Volume);
     }
     return Fail(Error, std::to_string(Files.size()) + " live files are named " + GuidText(Name) +
-                           ", not one: " + Joined(Labels));
+                           ", not one: " + Labels);
   }
   const FvFile &File = *Files.front().File;
   if (IsLivePeiCore(File)) {
@@ -141,22 +143,18 @@ std::vector<const FvSection *> ImageSections(const FvFile &File) {
 
 uint16_t PeiCoreMachine(const FvVolume &Volume) {
   for (const FvFile &File : Volume.Files) {
-    if (!IsLivePeiCore(File)) {
-      continue;
-    }
-    for (const FvSection *Section : ImageSections(File)) {
-      if (Section->HasImageBase) {
-        return Section->Machine;
-      }
+    const std::vector<const FvSection *> Images =
+        IsLivePeiCore(File) ? ImageSections(File) : std::vector<const FvSection *>();
+    const auto Read = std::find_if(Images.begin(), Images.end(),
+                                   [](const FvSection *Section) { return Section->HasImageBase; });
+    if (Read != Images.end()) {
+      return (*Read)->Machine;
     }
   }
   return 0;
 }
 
 size_t PeiCoreCount(const FvVolume &Volume) {
-  size_t Count = 0;
-  for (const FvFile &File : Volume.Files) {
-    Count += IsLivePeiCore(File) ? 1 : 0;
-  }
-  return Count;
+  return static_cast<size_t>(
+      std::count_if(Volume.Files.begin(), Volume.Files.end(), IsLivePeiCore));
 }
