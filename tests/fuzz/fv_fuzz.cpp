@@ -1,11 +1,11 @@
 // libFuzzer target of fv-tool's readers, insertion, removal and extraction. Every input is
-// read as a firmware image, listed, and given the module's PEIM file twice (base from the
-// volume's images, and from --base, replacing any file of its name); the module's file and the
-// first live file of the input are removed and extracted; and the input is read as a PEIM file.
-// Refusals must carry a one-line reason and leave the output as it was; no edit may fail its
-// own check of the result (that is a fault in fv-tool); an inserted image must keep the input's
-// size, read back, hold the file, and refuse a second insert of it. A violation stops the run
-// with a trap.
+// read as a firmware image, listed, and given the module's PEIM file three times (base from
+// the volume's images; from --base, replacing any file of its name; first in the apriori file); the
+// module's file and the first live file of the input are removed and extracted; and the input is
+// read as a PEIM file. Refusals must carry a one-line reason and leave the output as it was; no
+// edit may fail its own check of the result (that is a fault in fv-tool); an inserted image must
+// keep the input's size, read back, hold the file, and refuse a second insert of it. A violation
+// stops the run with a trap.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -148,6 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
     Given.HasBase = true;
     Given.Base = 0x820000;
     Insert(Image, Peim, Given);
+    InsertOptions Early;
+    Early.Early = true;
+    Insert(Image, Peim, Early);
     RemoveAndExtract(Image, OEMCOM_FILE_GUID);
     RemoveAndExtract(Image, FirstLiveName(Image));
   }

@@ -181,6 +181,35 @@ FileAt TePeim(uint32_t Name, uint64_t Base, uint8_t EraseByte) {
   };
 }
 
+Bytes AprioriFile(const std::vector<EFI_GUID> &Names) {
+  constexpr EFI_GUID APRIORI = {
+      0x1B45CC0A, 0x156A, 0x428A, {0xAF, 0x62, 0x49, 0x86, 0x4D, 0xA0, 0xE6, 0xE6}};
+  Bytes List;
+  for (const EFI_GUID &Name : Names) {
+    PutStruct(&List, List.size(), Name);
+  }
+  return File(APRIORI, EFI_FV_FILETYPE_FREEFORM, 0, Section(EFI_SECTION_RAW, List));
+}
+
+Bytes PadFile(uint64_t Size, uint8_t EraseByte) {
+  const EFI_GUID Pad = {
+      0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+  return File(Pad, EFI_FV_FILETYPE_FFS_PAD, 0, Bytes(Size - sizeof(EFI_FFS_FILE_HEADER), EraseByte),
+              EraseByte);
+}
+
+std::vector<Bytes> InnerWithApriori(uint64_t PadSize) {
+  std::vector<Bytes> Inner = UsualInner();
+  std::vector<FileAt> Files = {Fixed(AprioriFile({Guid(0x7E)}))};
+  if (PadSize != 0) {
+    Files.push_back(Fixed(PadFile(PadSize)));
+  }
+  Files.push_back(PeiCore(PEI_BASE));
+  Files.push_back(TePeim(0x7E, PEI_BASE));
+  Inner[1] = VolumeSection(Volume(0x4000, 0x9E1, Files));
+  return Inner;
+}
+
 Bytes VolumeSection(const Bytes &Volume) {
   return Section(EFI_SECTION_FIRMWARE_VOLUME_IMAGE, Volume);
 }
@@ -217,10 +246,7 @@ Bytes Firmware(const FirmwareSpec &Spec) {
   const Bytes Raw = File(Guid(0x5EC), EFI_FV_FILETYPE_RAW, 0, Bytes(40, 0x90), Erase);
   std::vector<FileAt> Files = {Fixed(Holder)};
   if (Spec.FileAfter && Spec.PadAfter != 0) {
-    const EFI_GUID Pad = {
-        0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
-    Files.push_back(Fixed(File(Pad, EFI_FV_FILETYPE_FFS_PAD, 0,
-                               Bytes(Spec.PadAfter - sizeof(EFI_FFS_FILE_HEADER), Erase), Erase)));
+    Files.push_back(Fixed(PadFile(Spec.PadAfter, Erase)));
   }
   if (Spec.FileAfter) {
     Files.push_back(Fixed(Raw));

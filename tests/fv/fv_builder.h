@@ -60,6 +60,17 @@ std::vector<Bytes> UsualInner(uint64_t PeiLength = 0x4000, uint8_t EraseByte = 0
 // The PEI volume of UsualInner, on its own.
 Bytes PeiVolume(uint64_t Length = 0x4000, uint8_t EraseByte = 0xFF);
 
+// A PEI apriori file: freeform, named 1b45cc0a-156a-428a-af62-49864da0e6e6, its raw section
+// listing Names.
+Bytes AprioriFile(const std::vector<fv::EFI_GUID> &Names);
+
+// A pad file of Size bytes (24 or more), its data erased.
+Bytes PadFile(uint64_t Size, uint8_t EraseByte = 0xFF);
+
+// The usual decoded sections with a PEI volume laid out as OVMF's begins: the apriori file
+// listing the TE PEIM at 0x60, a pad file of PadSize bytes, then the PEI core and the TE PEIM.
+std::vector<Bytes> InnerWithApriori(uint64_t PadSize = 0x40);
+
 // The TE PEIM's offset in that volume (after the PEI core's file).
 constexpr uint64_t TE_PEIM_FILE = 0x148;
 

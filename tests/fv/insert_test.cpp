@@ -54,6 +54,7 @@ struct Variant {
   const char *Reported = "";        // a line the report holds
   uint64_t PadAt = 0x190;           // where the pad file before the new file starts
   uint64_t FileAt = 0;              // where the new file starts; 0 for anywhere
+  const char *Listed = "";          // a line the listing of the result holds
 };
 
 constexpr fv::EFI_GUID BROTLI_GUID = {
@@ -85,6 +86,11 @@ const Variant VARIANTS[] = {
        const Bytes Raw = File(Guid(0x5A), fv::EFI_FV_FILETYPE_RAW, 0, Bytes(0x28, 0));
        Spec->Inner[1] = VolumeSection(Volume(0x4000, 0x9E1, {PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE), Fixed(Raw)}));
      }, "  pad file of 0x18 bytes at 0x1d0\n", 0x1D0, 0x1E8},
+    // The apriori file at 0x60 grows from 0x2c to 0x3c bytes into the 0x40-byte pad file after
+    // it, which shrinks to 0x30; the PEI core stays at 0xd0.
+    {"EarlyInApriori", 0xFF, {"--early"}, PEI_BASE, [](FirmwareSpec *Spec) { Spec->Inner = InnerWithApriori(); },
+     "  listed first in the PEI apriori file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x60: 0x2c -> 0x3c bytes\n", 0x200, 0,
+     "\n            PEI apriori order: 56f26cba-0844-463d-87ba-395d00c5c762, 0000007e-1111-2222-3344-5566778899aa\n"},
     {"GrownFileFillsTheGapExactly", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) { *Spec = GapAfterGrownFile(0); }},
     {"PadAfterGrownFileNotLast", 0xFF, {}, PEI_BASE, [](FirmwareSpec *Spec) { *Spec = GapAfterGrownFile(0x100); }},
 };
@@ -183,6 +189,7 @@ TEST_P(InsertRoundTrip, PlacedRebasedAndSealed) {
 
   // The listing shows the file; a second insert is refused; --replace gives the same image.
   ASSERT_EQ(Run({"list", "@out.fd"}), 0) << Err.str();
+  EXPECT_NE(Out.str().find(Case.Listed), std::string::npos) << Out.str();
   EXPECT_NE(Out.str().find("file 56f26cba-0844-463d-87ba-395d00c5c762 at " + Hex(File->Offset) +
                            ": PEIM (0x06)"),
             std::string::npos)
@@ -231,7 +238,8 @@ TEST_F(FvToolFolder, BuiltModuleGoesIn) {
 // A fault planted in one stage of an edit, and what the check of the result says of it.
 struct Fault {
   const char *Name;
-  const char *Command; // insert the module's file, or remove the TE PEIM
+  const char *Command; // insert the module's file ("early": first in the apriori file of a PEI
+                       // volume that has one), or remove the TE PEIM
   EditStage Stage;
   void (*Plant)(Bytes *Bytes, uint64_t *At);
   std::string Message; // after "self-check failed, nothing written (a fault in fv-tool): "
@@ -269,6 +277,7 @@ const Fault FAULTS[] = {
     {"MovedTeBreaksRules", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { PutU16(*File, TeAt(*File) + TE_AT_MACHINE, 0x8664); }, "the moved TE image breaks the image rules: machine 0x8664 (x64) is not IA-32 (0x014c)"},
     {"MovedTeCodeByte", "insert", EditStage::NewFile, [](Bytes *File, uint64_t *) { (*File)[TeAt(*File) + TE_CODE_BYTE] ^= 1; }, "the moved TE image differs from the linked one moved to 0x008200c0 again, from byte 0xd0"},
     {"ByteOutsideContainers", "insert", EditStage::Output, [](Bytes *Image, uint64_t *) { (*Image)[0x10000 + 0x60 + 0x18 + 4] ^= 1; }, "byte 0x1007c of the image changed, outside the rebuilt containers (0x60 to 0x10000)"},
+    {"AprioriListByte", "early", EditStage::Volume, [](Bytes *Volume, uint64_t *) { (*Volume)[0x60 + 0x1C] ^= 1; }, "file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x60 of " + PEI_VOLUME + " does not hold its intended 0x3c bytes"},
     {"RemoveEncoderInputByte", "remove", EditStage::EncoderInput, [](Bytes *Volume, uint64_t *) { Volume->back() ^= 1; }, "the rebuilt containers decode to other bytes than intended for " + PEI_VOLUME + ", from byte 0x3fff"},
     {"RemovedFileLeftInPlace", "remove", EditStage::Volume, [](Bytes *Volume, uint64_t *) {
        const Bytes Again = PeiVolume();
@@ -287,12 +296,18 @@ TEST_P(SelfCheck, RefusesTheFaultExit3AndNoOut) {
   const Fault &Case = GetParam();
   Write("fw.fd", Firmware());
   Write("module.ffs", ModuleFfs());
-  const std::string Command = Case.Command;
-  const std::vector<std::string> Arguments =
+  const std::string Command = Case.Command == std::string("remove") ? "remove" : "insert";
+  std::vector<std::string> Arguments =
       Command == "insert"
           ? std::vector<std::string>{"insert", "@fw.fd", "@module.ffs", "@out.fd"}
           : std::vector<std::string>{"remove", "@fw.fd", "0000007e-1111-2222-3344-5566778899aa",
                                      "@out.fd"};
+  if (Case.Command == std::string("early")) {
+    FirmwareSpec Spec;
+    Spec.Inner = InnerWithApriori();
+    Write("fw.fd", Firmware(Spec));
+    Arguments.emplace_back("--early");
+  }
   const auto Hook = [&Case](EditStage Stage, Bytes *Bytes, uint64_t *At) {
     if (Stage == Case.Stage) {
       Case.Plant(Bytes, At);
@@ -318,6 +333,7 @@ struct OvmfBuild {
   const char *Name;
   const char *Path;
   bool PeiCoreX64;
+  bool Early = false; // insert --early: first in the PEI apriori file
 };
 
 // clang-format off
@@ -328,6 +344,9 @@ const OvmfBuild OVMF_BUILDS[] = {
     {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", false},
     {"X64Of4MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd", false},
     {"X64Of4MiBSnakeoilKeys", "/usr/share/OVMF/OVMF_CODE_4M.snakeoil.fd", false},
+    {"Ia32SecureBootEarly", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false, true},
+    {"Ia32Early", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false, true},
+    {"X64Of4MiBEarly", "/usr/share/OVMF/OVMF_CODE_4M.fd", false, true},
     {"X64Of2MiB", "/usr/share/OVMF/OVMF_CODE.fd", true},
     {"X64Of2MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE.ms.fd", true},
     {"X64Of2MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE.secboot.fd", true},
@@ -368,7 +387,11 @@ TEST_P(OvmfRoundTrip, RemoveUndoesInsert) {
     GTEST_SKIP() << Case.Path << " is not on this machine";
   }
   ASSERT_EQ(Run({"ffs", OEMCOM_TE_PATH, "@oemcom.ffs"}), 0) << Err.str();
-  const int Status = Run({"insert", Case.Path, "@oemcom.ffs", "@in.fd"});
+  std::vector<std::string> Insert = {"insert", Case.Path, "@oemcom.ffs", "@in.fd"};
+  if (Case.Early) {
+    Insert.emplace_back("--early");
+  }
+  const int Status = Run(Insert);
   if (Case.PeiCoreX64) {
     EXPECT_EQ(Status, 1);
     EXPECT_NE(Err.str().find("is for machine 0x8664 (x64), the module for 0x14c (IA-32)"),

@@ -175,6 +175,26 @@ Bytes DirtyFreeSpaceAfterGrowingFile() {
 Bytes TooSmallForPadAfterGrownFile() {
   return Firmware(GapAfterGrownFile(8));
 }
+Bytes WithAprioriVolume(const std::vector<FileAt> &Files) {
+  return WithPei(Files);
+}
+Bytes NoPadAfterApriori() {
+  return WithInner(InnerWithApriori(0));
+}
+Bytes AprioriListsTheModule() {
+  return WithAprioriVolume({Fixed(AprioriFile({OEMCOM_FILE_GUID})), Fixed(PadFile(0x40)),
+                            PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE)});
+}
+Bytes AprioriLast() {
+  return WithAprioriVolume({PeiCore(PEI_BASE), TePeim(0x7E, PEI_BASE), Fixed(AprioriFile({}))});
+}
+Bytes AprioriOfHalfAGuid() {
+  constexpr fv::EFI_GUID APRIORI = {
+      0x1B45CC0A, 0x156A, 0x428A, {0xAF, 0x62, 0x49, 0x86, 0x4D, 0xA0, 0xE6, 0xE6}};
+  const Bytes Half =
+      File(APRIORI, fv::EFI_FV_FILETYPE_FREEFORM, 0, Section(fv::EFI_SECTION_RAW, Bytes(8, 0x11)));
+  return WithAprioriVolume({Fixed(Half), Fixed(PadFile(0x40)), PeiCore(PEI_BASE)});
+}
 // Volume image sections nested one deeper than a reader follows.
 Bytes NestedTooDeep() {
   Bytes Inner = PeiVolume();
@@ -326,6 +346,11 @@ const Refusal REFUSALS[] = {
     {"GrownFileLeavesGapTooSmallForPad", TooSmallForPadAfterGrownFile, ModuleFfs, {}, "fw.fd", "volume 00000001-1111-2222-3344-5566778899aa: no room: file 0000000b-1111-2222-3344-5566778899aa at 0x60 grows from 0x"},
     {"FileOfTheLargestFfs2Size", Usual, FfsOfTheLargestFfs2Size, {}, "fw.fd", PEI + ": no room: the file needs 0xffffff bytes at 0x"},
     {"NestedPastTheDepthLimit", NestedTooDeep, ModuleFfs, {}, "fw.fd", LZMA_FILE + " > LZMA data > section at 0x0 > volume at 0x4"},
+    {"EarlyWithoutAprioriFile", Usual, ModuleFfs, {"--early"}, "fw.fd", PEI + " holds no PEI apriori file (freeform, 1b45cc0a-156a-428a-af62-49864da0e6e6) to put the module first in"},
+    {"EarlyAlreadyListed", AprioriListsTheModule, ModuleFfs, {"--early"}, "fw.fd", "the PEI apriori file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x60 of " + PEI + " already lists 56f26cba-0844-463d-87ba-395d00c5c762"},
+    {"EarlyNoPadAfterApriori", NoPadAfterApriori, ModuleFfs, {"--early"}, "fw.fd", PEI + ": no room: file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x60 grows from 0x2c to 0x3c bytes, and 0x30 bytes lie before the next file, less any gap too small for a pad file"},
+    {"EarlyAprioriLast", AprioriLast, ModuleFfs, {"--early"}, "fw.fd", PEI + ": no room: the PEI apriori file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x190 is the last file, and grows only into a pad file before the next"},
+    {"EarlyAprioriOfHalfAGuid", AprioriOfHalfAGuid, ModuleFfs, {"--early"}, "fw.fd", PEI + ": the PEI apriori file 1b45cc0a-156a-428a-af62-49864da0e6e6 at 0x60 lists 0x8 bytes, not a whole number of GUIDs"},
     {"RemoveUnknownName", Usual, ModuleFfs, {"56f26cba-0844-463d-87ba-395d00c5c762"}, "fw.fd", "no live file is named 56f26cba-0844-463d-87ba-395d00c5c762", "remove"},
     {"RemoveThePeiCore", Usual, ModuleFfs, {"0000c0de-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000c0de-1111-2222-3344-5566778899aa at 0x60 is the PEI core (file type 0x04), which the firmware cannot run without", "remove"},
     {"RemoveFileHoldingThePeiCore", Usual, ModuleFfs, {"0000000b-1111-2222-3344-5566778899aa"}, "fw.fd", "file 0000000b-1111-2222-3344-5566778899aa at 0x60 holds the PEI core (file 0000c0de-1111-2222-3344-5566778899aa at 0x60 inside it), which the firmware cannot run without", "remove"},

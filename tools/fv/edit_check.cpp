@@ -68,7 +68,12 @@ bool CheckOtherFiles(const EditPlan &Plan, const FvVolume &Now, std::string *Err
       continue;
     }
     const FvFile *Still = FileAt(Now, File.Offset);
-    if (Still == nullptr || !Same(Still->Bytes, File.Bytes)) {
+    if (&File == Plan.Edited && (Still == nullptr || !Same(Still->Bytes, Plan.EditedBytes))) {
+      return Fail(Error, FileLabel(File) + " of " + VolumeLabel(Now) +
+                             " does not hold its intended " + Hex(Plan.EditedBytes.size()) +
+                             " bytes");
+    }
+    if (&File != Plan.Edited && (Still == nullptr || !Same(Still->Bytes, File.Bytes))) {
       return Fail(Error, FileLabel(File) + " of " + VolumeLabel(Now) +
                              " no longer has its offset, name, type and bytes");
     }

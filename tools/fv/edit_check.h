@@ -22,6 +22,8 @@ struct EditPlan {
   ByteView LinkedTe;                // the new file's TE image as linked
   uint64_t TeOffset = 0;            // its offset in Placed
   uint64_t NewBase = 0;             // the base it was moved to
+  const FvFile *Edited = nullptr;   // a file rewritten in place (the PEI apriori file), or null
+  std::vector<uint8_t> EditedBytes; // and its new bytes, at its offset
 };
 
 enum class EditOutcome : uint8_t {
@@ -42,10 +44,10 @@ void AtStage(const FaultHook &Hook, EditStage Stage, std::vector<uint8_t> *Bytes
 
 // Rebuilds Image around Plan's volume (rebuild.h) into Out and checks the result against Plan:
 // the rebuilt containers decode to exactly the intended volume bytes; the new file sits at At
-// with its bytes; every other file keeps its GUID, type, offset and bytes, a removed file is
-// gone; the volume holds as many live PEI cores as before (one, for an insert); the moved TE image
-// keeps the image rules and equals the linked one moved again; every byte outside the rebuilt
-// containers is the same.
+// with its bytes, a file rewritten in place has its new bytes; every other file keeps its GUID,
+// type, offset and bytes, a removed file is gone; the volume holds as many live PEI cores as before
+// (one, for an insert); the moved TE image keeps the image rules and equals the linked one moved
+// again; every byte outside the rebuilt containers is the same.
 EditOutcome FinishEdit(const FirmwareImage &Image, const EditPlan &Plan, const FaultHook &Hook,
                        std::vector<uint8_t> *Out, std::vector<RebuiltPart> *Parts,
                        std::string *Error);

@@ -35,15 +35,16 @@ constexpr char USAGE[] =
     "  fv-tool list FIRMWARE\n"
     "      list the volumes, files and sections, with offsets, sizes, GUIDs, types and free\n"
     "      space; LZMA sections are decoded and listed too\n"
-    "  fv-tool insert FIRMWARE FILE.ffs OUT [--replace] [--base ADDR] [--volume GUID]\n"
+    "  fv-tool insert FIRMWARE FILE.ffs OUT [--replace] [--base ADDR] [--volume GUID] [--early]\n"
     "      place the PEIM in the free space of the volume holding the PEI core, its TE image\n"
     "      rebased to run where it lands, and rebuild the containers around that volume;\n"
     "      --base gives the volume's base (default: the one its images agree on, which it\n"
     "      must not contradict), --replace swaps a file of the same GUID and type (default:\n"
-    "      refuse), --volume names the volume when several hold a PEI core\n"
+    "      refuse), --volume names the volume when several hold a PEI core, --early lists the\n"
+    "      file first in the volume's PEI apriori file, which grows into the pad file after it\n"
     "  fv-tool remove FIRMWARE GUID OUT\n"
-    "      take the file out of whichever volume holds it, with the pad file before it, and\n"
-    "      rebuild the containers around that volume\n"
+    "      take the file out of whichever volume holds it, with the pad file before it and its\n"
+    "      GUID in the PEI apriori file, and rebuild the containers around that volume\n"
     "  fv-tool extract FIRMWARE GUID OUT\n"
     "      write the file's TE or PE32 image as it lies in the firmware, rebased to run there\n"
     "  fv-tool --help\n"
@@ -57,23 +58,24 @@ constexpr size_t MAX_NAME = 64;
 struct Parsed {
   std::vector<std::string> Operands;
   std::string Guid, Name, Base, Volume;
-  bool HasGuid = false, HasName = false, HasBase = false, HasVolume = false, Replace = false;
+  bool HasGuid = false, HasName = false, HasBase = false, HasVolume = false, Replace = false,
+       Early = false;
 };
 
 struct Command {
   const char *Name; // cppcheck-suppress unusedStructMember ; FindByName reads it
   const char *Usage;
   size_t Operands;
-  const char *Options[3]; // those taking a value end in '='; null for none
+  const char *Options[4]; // those taking a value end in '='; null for none
 };
 
 constexpr Command COMMANDS[] = {
     {"ffs", "ffs IMAGE.te OUT.ffs [--guid GUID] [--name TEXT]", 2, {"--guid=", "--name="}},
     {"list", "list FIRMWARE", 1, {}},
     {"insert",
-     "insert FIRMWARE FILE.ffs OUT [--replace] [--base ADDR] [--volume GUID]",
+     "insert FIRMWARE FILE.ffs OUT [--replace] [--base ADDR] [--volume GUID] [--early]",
      3,
-     {"--replace", "--base=", "--volume="}},
+     {"--replace", "--base=", "--volume=", "--early"}},
     {"remove", "remove FIRMWARE GUID OUT", 3, {}},
     {"extract", "extract FIRMWARE GUID OUT", 3, {}},
 };
@@ -106,6 +108,8 @@ int Refuse(std::ostream &Err, const std::string &Command, const std::string &Wha
       return Fail(Error, "unknown option '" + Word.Name + "'");
     } else if (Word.Name == "--replace") {
       Result->Replace = true;
+    } else if (Word.Name == "--early") {
+      Result->Early = true;
     } else if (Word.Name == "--guid") {
       Result->HasGuid = true;
       Result->Guid = Word.Value;
@@ -224,6 +228,7 @@ int FinishCommand(const std::string &Command, const std::string &Blamed, EditOut
 int Insert(const Parsed &Line, std::ostream &Out, std::ostream &Err, const FaultHook &Hook) {
   InsertOptions Options;
   Options.Replace = Line.Replace;
+  Options.Early = Line.Early;
   Options.HasBase = Line.HasBase;
   if (Line.HasBase && !ParseNumber(Line.Base, UINT32_MAX, &Options.Base)) {
     return Refuse(Err, "insert", "--base",

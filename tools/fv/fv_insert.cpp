@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "apriori.h"
 #include "edit_check.h"
 #include "ffs_rules.h"
 #include "ffs_writer.h"
@@ -210,6 +211,10 @@ EditOutcome InsertPeim(const FirmwareImage &Image, const PeimFile &Peim,
   AtStage(Hook, EditStage::NewFile, &Plan.Placed, &WriteAt);
   SealFile(&Plan.Placed, File.HeaderSize, Volume.EraseByte);
   WriteFileAt(Volume, FreeStart, WriteAt, Plan.Placed, &Plan.Bytes);
+  if (Options.Early && !ListFirst(Volume, File.Header.Name, Plan.Gone != nullptr, &Plan.Bytes,
+                                  &Plan.Edited, &Plan.EditedBytes, Error)) {
+    return EditOutcome::Refused;
+  }
   AtStage(Hook, EditStage::Volume, &Plan.Bytes);
 
   std::vector<RebuiltPart> Parts;
@@ -218,6 +223,10 @@ EditOutcome InsertPeim(const FirmwareImage &Image, const PeimFile &Peim,
     return Outcome;
   }
   std::string Text = Describe(Peim, Plan, FreeStart, Base, BaseSource, Peim.LinkedBase, Applied);
+  if (Plan.Edited != nullptr) {
+    Text += "listed first in the PEI apriori " + FileLabel(*Plan.Edited) + ": " +
+            Hex(Plan.Edited->Bytes.size()) + " -> " + Hex(Plan.EditedBytes.size()) + " bytes\n";
+  }
   Text += RebuiltText(Parts);
   for (const std::string &Part : Unread) {
     Text += "warning: not looked into, and may hold a second PEI core: " + Part + "\n";

@@ -17,6 +17,7 @@ struct InsertOptions {
   uint64_t Base = 0;      // (when they agree on one, it must be that)
   bool HasVolume = false; // of the volumes holding a PEI core, the one named Volume
   fv::EFI_GUID Volume{};
+  bool Early = false; // list the file first in the volume's PEI apriori file (apriori.h)
 };
 
 // Out is Image's bytes with Peim placed in the free space of the one volume holding a PEI core:
@@ -28,7 +29,8 @@ struct InsertOptions {
 // of another machine than the module's, a file of the same name (unless Replace, and then only
 // one of the same type), the name live in another volume, no base (neither Options nor
 // agreeing images) or a given one that contradicts the images', a file never completed before
-// the free space, no room, or a container that cannot be rebuilt.
+// the free space, no room, a container that cannot be rebuilt, or, with Early, what ListFirst
+// refuses.
 [[nodiscard]] EditOutcome InsertPeim(const FirmwareImage &Image, const PeimFile &Peim,
                                      const InsertOptions &Options, std::vector<uint8_t> *Out,
                                      std::string *Report, std::string *Error,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "apriori.h"
 #include "edit_check.h"
 #include "firmware_tree.h"
 #include "fv_format.h"
@@ -27,6 +28,9 @@ EditOutcome RemoveNamedFile(const FirmwareImage &Image, const EFI_GUID &Name,
   Plan.Volume = &Volume;
   Plan.Gone = Found.File;
   Plan.Bytes.assign(Volume.Bytes.begin(), Volume.Bytes.end());
+  if (!Unlist(Volume, Name, &Plan.Bytes, &Plan.Edited, &Plan.EditedBytes, Error)) {
+    return EditOutcome::Refused;
+  }
   const uint64_t FreeStart = RemoveFile(Volume, *Found.File, &Plan.Bytes);
   AtStage(Hook, EditStage::Volume, &Plan.Bytes);
   std::vector<RebuiltPart> Parts;
@@ -35,11 +39,14 @@ EditOutcome RemoveNamedFile(const FirmwareImage &Image, const EFI_GUID &Name,
     return Outcome;
   }
   const bool Freed = FreeStart != Volume.FreeStart;
-  *Report = "removed " + FileLabel(*Found.File) + " (" + FileTypeName(Found.File->Header.Type) +
-            ", " + Hex(Found.File->Bytes.size()) + " bytes) from " + VolumeLabel(Volume) + "\n" +
-            (Freed ? "free space now starts at " + Hex(FreeStart) + "\n"
-                   : "a pad file of its size takes its place\n") +
-            RebuiltText(Parts);
+  *Report =
+      "removed " + FileLabel(*Found.File) + " (" + FileTypeName(Found.File->Header.Type) + ", " +
+      Hex(Found.File->Bytes.size()) + " bytes) from " + VolumeLabel(Volume) + "\n" +
+      (Freed ? "free space now starts at " + Hex(FreeStart) + "\n"
+             : "a pad file of its size takes its place\n") +
+      (Plan.Edited != nullptr ? "taken out of the PEI apriori " + FileLabel(*Plan.Edited) + "\n"
+                              : std::string()) +
+      RebuiltText(Parts);
   return EditOutcome::Done;
 }
 

@@ -12,7 +12,8 @@
 
 // Out is Image's bytes without the one live file named Name, in whichever volume holds it: the
 // last file goes back to free space with the pad files right before it (those insert adds for
-// alignment), any other becomes a pad file of its size. The containers around the volume are
+// alignment), any other becomes a pad file of its size; a PEI apriori file listing Name lists it
+// no more, the pad file after it growing back. The containers around the volume are
 // rebuilt and the result checked as insert's is (edit_check.h). Refuses what insert refuses:
 // an unknown name, one live in several places, the PEI core, or a container that cannot be
 // rebuilt.
