@@ -147,21 +147,19 @@ int RunInsert(const Parsed &Line, std::ostream &Out, std::ostream &Err, const Fa
   const std::string &FirmwarePath = Line.Operands[0];
   const std::string &FilePath = Line.Operands[1];
   std::vector<uint8_t> Firmware;
-  std::vector<uint8_t> Ffs;
-  std::string Error;
-  if (!ReadFileBytes(FirmwarePath, &Firmware, &Error)) {
-    return Refuse(Err, "insert", FirmwarePath, Error, EXIT_TROUBLE);
+  FirmwareImage Image;
+  const int Status = ReadFirmware("insert", FirmwarePath, &Firmware, &Image, Err);
+  if (Status != EXIT_OK) {
+    return Status;
   }
+  std::vector<uint8_t> Ffs;
+  PeimFile Peim;
+  std::string Error;
   if (!ReadFileBytes(FilePath, &Ffs, &Error)) {
     return Refuse(Err, "insert", FilePath, Error, EXIT_TROUBLE);
   }
-  PeimFile Peim;
   if (!ReadPeimFile(Ffs, &Peim, &Error)) {
     return Refuse(Err, "insert", FilePath, Error, EXIT_FAULT);
-  }
-  FirmwareImage Image;
-  if (!ParseFirmwareImage(Firmware, &Image, &Error)) {
-    return Refuse(Err, "insert", FirmwarePath, Error, EXIT_FAULT);
   }
   std::vector<uint8_t> Patched;
   std::string Report;
