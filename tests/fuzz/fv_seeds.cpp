@@ -50,7 +50,7 @@ int main(int Argc, char **Argv) {
   std::string Error;
   const Bytes Plain = Small(0xFF, false);
   if (!ParseFirmwareImage(Plain, &Image, &Error) || !ReadPeimFile(Peim, &File, &Error) ||
-      !InsertPeim(Image, File, InsertOptions{}, &Inserted, &Report, &Error)) {
+      InsertPeim(Image, File, InsertOptions{}, &Inserted, &Report, &Error) != EditOutcome::Done) {
     std::fprintf(stderr, "fv-fuzz-seeds: %s\n", Error.c_str());
     return 1;
   }

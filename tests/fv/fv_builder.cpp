@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "firmware_tree.h"
 #include "fv_format.h"
+#include "fv_insert.h"
 #include "lzma_codec.h"
 #include "pe_format.h"
 #include "peim_file.h"
@@ -179,6 +181,35 @@ FileAt TePeim(uint32_t Name, uint64_t Base, uint8_t EraseByte) {
   };
 }
 
+Bytes AprioriFile(const std::vector<EFI_GUID> &Names) {
+  constexpr EFI_GUID APRIORI = {
+      0x1B45CC0A, 0x156A, 0x428A, {0xAF, 0x62, 0x49, 0x86, 0x4D, 0xA0, 0xE6, 0xE6}};
+  Bytes List;
+  for (const EFI_GUID &Name : Names) {
+    PutStruct(&List, List.size(), Name);
+  }
+  return File(APRIORI, EFI_FV_FILETYPE_FREEFORM, 0, Section(EFI_SECTION_RAW, List));
+}
+
+Bytes PadFile(uint64_t Size, uint8_t EraseByte) {
+  const EFI_GUID Pad = {
+      0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+  return File(Pad, EFI_FV_FILETYPE_FFS_PAD, 0, Bytes(Size - sizeof(EFI_FFS_FILE_HEADER), EraseByte),
+              EraseByte);
+}
+
+std::vector<Bytes> InnerWithApriori(uint64_t PadSize) {
+  std::vector<Bytes> Inner = UsualInner();
+  std::vector<FileAt> Files = {Fixed(AprioriFile({Guid(0x7E)}))};
+  if (PadSize != 0) {
+    Files.push_back(Fixed(PadFile(PadSize)));
+  }
+  Files.push_back(PeiCore(PEI_BASE));
+  Files.push_back(TePeim(0x7E, PEI_BASE));
+  Inner[1] = VolumeSection(Volume(0x4000, 0x9E1, Files));
+  return Inner;
+}
+
 Bytes VolumeSection(const Bytes &Volume) {
   return Section(EFI_SECTION_FIRMWARE_VOLUME_IMAGE, Volume);
 }
@@ -214,6 +245,9 @@ Bytes Firmware(const FirmwareSpec &Spec) {
       File(Guid(0x0B), EFI_FV_FILETYPE_FIRMWARE_VOLUME_IMAGE, 0, Compressed, Erase);
   const Bytes Raw = File(Guid(0x5EC), EFI_FV_FILETYPE_RAW, 0, Bytes(40, 0x90), Erase);
   std::vector<FileAt> Files = {Fixed(Holder)};
+  if (Spec.FileAfter && Spec.PadAfter != 0) {
+    Files.push_back(Fixed(PadFile(Spec.PadAfter, Erase)));
+  }
   if (Spec.FileAfter) {
     Files.push_back(Fixed(Raw));
   }
@@ -245,6 +279,36 @@ Bytes ModuleFfs() {
     return {};
   }
   return File;
+}
+
+uint64_t OuterFileEnd(const FirmwareSpec &Spec, bool Inserted) {
+  FirmwareImage Image;
+  FirmwareImage After;
+  PeimFile Peim;
+  Bytes Grown;
+  std::string Report;
+  std::string Error;
+  const Bytes Module = ModuleFfs();
+  const Bytes Before = Firmware(Spec);
+  if (!ParseFirmwareImage(Before, &Image, &Error)) {
+    return 0;
+  }
+  if (Inserted &&
+      (!ReadPeimFile(Module, &Peim, &Error) ||
+       InsertPeim(Image, Peim, InsertOptions{}, &Grown, &Report, &Error) != EditOutcome::Done ||
+       !ParseFirmwareImage(Grown, &After, &Error))) {
+    return 0;
+  }
+  const FvFile &Holder = (Inserted ? After : Image).Volumes[0].Files[0];
+  return (Holder.Offset + Holder.Bytes.size() + 7) & ~uint64_t{7};
+}
+
+FirmwareSpec GapAfterGrownFile(uint64_t Slack) {
+  FirmwareSpec Spec;
+  Spec.FileAfter = true;
+  Spec.PadAfter = 0x4000;
+  Spec.PadAfter = OuterFileEnd(Spec, true) + Slack - OuterFileEnd(Spec, false);
+  return Spec;
 }
 
 void ResizeFile(Bytes *Image, uint64_t Offset, uint32_t Size) {

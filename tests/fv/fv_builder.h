@@ -60,6 +60,17 @@ std::vector<Bytes> UsualInner(uint64_t PeiLength = 0x4000, uint8_t EraseByte = 0
 // The PEI volume of UsualInner, on its own.
 Bytes PeiVolume(uint64_t Length = 0x4000, uint8_t EraseByte = 0xFF);
 
+// A PEI apriori file: freeform, named 1b45cc0a-156a-428a-af62-49864da0e6e6, its raw section
+// listing Names.
+Bytes AprioriFile(const std::vector<fv::EFI_GUID> &Names);
+
+// A pad file of Size bytes (24 or more), its data erased.
+Bytes PadFile(uint64_t Size, uint8_t EraseByte = 0xFF);
+
+// The usual decoded sections with a PEI volume laid out as OVMF's begins: the apriori file
+// listing the TE PEIM at 0x60, a pad file of PadSize bytes, then the PEI core and the TE PEIM.
+std::vector<Bytes> InnerWithApriori(uint64_t PadSize = 0x40);
+
 // The TE PEIM's offset in that volume (after the PEI core's file).
 constexpr uint64_t TE_PEIM_FILE = 0x148;
 
@@ -68,8 +79,19 @@ struct FirmwareSpec {
   uint64_t Outer = 0x10000;
   std::function<void(Bytes *Stream)> EditStream; // changes the LZMA stream before it is wrapped
   bool FileAfter = false; // a raw file right after the LZMA section's file in the outer volume
+  uint64_t PadAfter = 0;  // with FileAfter, a pad file of this many bytes (24 or more) before it
   uint8_t EraseByte = 0xFF;
 };
+
+// Where the LZMA section's file of Spec's image ends, rounded up to 8 bytes, before and after
+// the module's file is inserted (0 when the insert fails): measured with the tool, the one
+// place the builder leans on it.
+uint64_t OuterFileEnd(const FirmwareSpec &Spec, bool Inserted);
+
+// A spec with FileAfter and a pad file before it, sized so that once the module's file is
+// inserted, the grown LZMA section's file ends Slack bytes (a multiple of 8) before that pad
+// file's end.
+FirmwareSpec GapAfterGrownFile(uint64_t Slack);
 
 // The firmware image: the outer volume holding the file whose LZMA section decodes to Inner;
 // then a 0x1000-byte volume holding a raw file.

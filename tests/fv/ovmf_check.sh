@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # fv-tool on a 32-bit OVMF code image of this machine: the module's file goes into the PEI
 # volume, fv-tool list shows it with its TE image rebased to where it lies, UEFIExtract (a
-# second reader, when given) lists it as a PEI module with a TE image section, and a second
-# insert of the same file is refused.
+# second reader, when given) lists it as a PEI module with a TE image section, extract gives its
+# TE image at that base, and a second insert of the same file is refused.
 # Usage: ovmf_check.sh FV-TOOL IMAGE.te CODE.fd [UEFIEXTRACT]
 set -euo pipefail
 
@@ -31,6 +31,11 @@ sed 's/^/  /' <<<"$module"
 grep -q ': PEIM (0x06), .*"OemInitCom"$' <<<"$module" || fail "fv-tool list shows no PEIM OemInitCom"
 grep -q ": TE image (0x12), .*, image base $base\$" <<<"$module" ||
   fail "fv-tool list shows no TE section with image base $base"
+
+"$fv_tool" extract "$work/patched.fd" 56f26cba-0844-463d-87ba-395d00c5c762 "$work/placed.te" \
+  >"$work/extract.txt"
+grep -q "TE image, 0x[0-9a-f]* bytes, image base $base\$" "$work/extract.txt" ||
+  fail "fv-tool extract gives no TE image at $base: $(cat "$work/extract.txt")"
 
 # The volume's images, the module's now among them, still agree on where it runs.
 "$fv_tool" list "$code" >"$work/before.txt"

@@ -57,7 +57,7 @@ struct FvSection {
   std::string Name;            // user-interface sections: the name, non-ASCII as '?'
   bool HasImageBase = false;   // PE32 and TE sections whose headers give one
   uint64_t ImageBase = 0;
-  uint16_t Machine = 0;         // the image's, where HasImageBase
+  uint16_t Machine = 0;   // and the machine they give
   int64_t Rva0Offset = 0; // the offset in the space where the image's RVA 0 lies
   std::unique_ptr<std::vector<uint8_t>> Decoded; // Lzma: the decoded data, children's space
   uint8_t LzmaProperties = 0;                    // Lzma: the stream header's properties byte

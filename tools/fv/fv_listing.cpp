@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "apriori.h"
 #include "ffs_rules.h"
 #include "firmware_tree.h"
 #include "fv_format.h"
@@ -102,8 +103,16 @@ void DescribeVolume(const FvVolume &Volume, const std::string &Indent, std::stri
         ", runs in place at " + Hex(Base, 8) + " (from " + Counted(Images.size(), "image") + ")";
   }
   *Text += Line + "\n";
+  AprioriList Apriori;
+  std::string Unreadable;
+  const bool Read = ReadApriori(Volume, &Apriori, &Unreadable);
   for (const FvFile &File : Volume.Files) {
     DescribeFile(File, Indent + "  ", Text);
+    if (&File == Apriori.File || (!Read && File.Header.Type == EFI_FV_FILETYPE_FREEFORM &&
+                                  SameGuid(File.Header.Name, PEI_APRIORI_FILE_GUID))) {
+      *Text += Indent + "    PEI apriori order: " +
+               (Read ? AprioriText(Apriori.Names) : "unreadable: " + Unreadable) + "\n";
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "fv_names.h"
 #include "messages.h"
 #include "struct_io.h"
+#include "te_check.h"
 #include "te_image.h"
 
 using namespace fv;
@@ -77,10 +78,12 @@ bool ReadPeimFile(ByteView Bytes, PeimFile *Peim, std::string *Error) {
   const ByteView Te = Bytes.subspan(Read.TeOffset, Read.TeSize);
   TeImage Image;
   std::string Reason;
-  if (!ParseTeImage(Te, &Image, &Reason)) {
+  if (!ParseAndCheckTeImage(Te, &Image, &Reason)) {
     return Fail(Error, "FFS file: TE section at " + Hex(SectionAt) + ": " + Reason);
   }
   Read.Displacement = Image.Displacement();
+  Read.Machine = Image.Machine;
+  Read.LinkedBase = Image.ImageBase;
   *Peim = std::move(Read);
   return true;
 }

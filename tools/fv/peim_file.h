@@ -23,7 +23,8 @@ constexpr uint64_t IMAGE_BASE_ALIGNMENT = 32;
 // The data alignment the file asks for: the smallest FFS alignment that is a multiple of 32.
 constexpr uint64_t PEIM_DATA_ALIGNMENT = 128;
 
-// Writes the module's FFS file for the TE image Te, with the file name Name and the
+// Lays out the module's FFS file for the TE image Te (the ffs command first holds Te to the
+// image rules; the layout itself needs only a TE header), with the file name Name and the
 // user-interface name UiName (printable ASCII, stored as UTF-16). Refuses a Te that is not a TE
 // image, or whose stripped header is not a multiple of 4 bytes, which no 4-byte-aligned section
 // can offset.
@@ -36,9 +37,11 @@ struct PeimFile {
   uint64_t TeOffset = 0; // the TE image's offset in the file
   uint64_t TeSize = 0;
   uint32_t Displacement = 0; // StrippedSize - 40: RVA 0 lies that many bytes before the TE header
+  uint16_t Machine = 0;      // the TE image's machine
+  uint64_t LinkedBase = 0;   // and the base it is linked for
   std::string Name;          // from its user-interface section; empty without one
 };
 
 // Reads Bytes as a PEIM file: a well-formed FFS file of type PEIM holding exactly one TE
-// section, directly, with a TE image that parses.
+// section, directly, with a TE image that keeps the image rules (te-tool check's).
 [[nodiscard]] bool ReadPeimFile(ByteView Bytes, PeimFile *Peim, std::string *Error);

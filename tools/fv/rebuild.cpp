@@ -133,6 +133,15 @@ bool RebuildInSection(const FvSection &Section, const FvFile &File, const Search
 
 } // namespace
 
+std::string RebuiltText(const std::vector<RebuiltPart> &Parts) {
+  std::string Text;
+  for (const RebuiltPart &Part : Parts) {
+    Text +=
+        "rebuilt " + Part.What + ": " + Hex(Part.OldSize) + " -> " + Hex(Part.NewSize) + " bytes\n";
+  }
+  return Text;
+}
+
 bool RebuildImage(const FirmwareImage &Image, const FvVolume &Target,
                   const std::vector<uint8_t> &NewTarget, std::vector<uint8_t> *Out,
                   std::vector<RebuiltPart> *Parts, std::string *Error) {

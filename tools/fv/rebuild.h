@@ -17,6 +17,9 @@ struct RebuiltPart {
   uint64_t OldSize, NewSize;
 };
 
+// "rebuilt WHAT: OLD -> NEW bytes", a line each, for a report.
+std::string RebuiltText(const std::vector<RebuiltPart> &Parts);
+
 // Image's bytes with Target, a volume inside it, holding NewTarget (as long as it was). Refuses
 // when a container on the way is one that cannot be rebuilt (an encoding other than LZMA, a
 // compression section), or when a grown file no longer fits. Parts lists what was rebuilt,

@@ -22,9 +22,8 @@ namespace {
 
 constexpr size_t MAX_NAME_LENGTH = 64; // characters of a user-interface name kept for listings
 
-// A PE32 image's machine and ImageBase: the MS-DOS header, the PE signature, the file header
-// (its Machine), then the optional header, whose Magic says PE32 (32-bit field) or PE32+
-// (64-bit field).
+// A PE32 image's machine and ImageBase: the MS-DOS header, the PE signature, the file header,
+// then the optional header, whose Magic says PE32 (32-bit field) or PE32+ (64-bit field).
 bool ReadPeImageBase(ByteView Image, uint16_t *Machine, uint64_t *ImageBase) {
   pe::IMAGE_DOS_HEADER Dos{};
   uint32_t Signature = 0;
@@ -69,8 +68,8 @@ void ReadImageBase(FvSection *Section) {
   if (Section->Type == EFI_SECTION_TE && ReadStruct(Image, 0, &Te) &&
       Te.Signature == pe::EFI_TE_IMAGE_HEADER_SIGNATURE && Te.StrippedSize >= sizeof(Te)) {
     Section->HasImageBase = true;
-    Section->ImageBase = Te.ImageBase;
     Section->Machine = Te.Machine;
+    Section->ImageBase = Te.ImageBase;
     Section->Rva0Offset = ImageAt - (Te.StrippedSize - static_cast<int64_t>(sizeof(Te)));
   }
 }

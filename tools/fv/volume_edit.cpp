@@ -40,15 +40,24 @@ bool PadFits(uint64_t Gap) {
 } // namespace
 
 uint64_t FreeEnd(const FvVolume &Volume) {
-  return Volume.DirtyAt != 0 ? Volume.DirtyAt : Volume.Bytes.size();
+  if (Volume.DirtyAt == 0) {
+    return Volume.Bytes.size();
+  }
+  return std::max(Volume.FreeStart, (Volume.DirtyAt - PAD_FILE_MINIMUM) & ~(FILE_ALIGNMENT - 1));
+}
+
+const FvFile *NextKeptFile(const FvVolume &Volume, const FvFile &File) {
+  const auto Next =
+      std::find_if(Volume.Files.begin(), Volume.Files.end(), [&File](const FvFile &Other) {
+        return Other.Offset > File.Offset && Other.Header.Type != EFI_FV_FILETYPE_FFS_PAD;
+      });
+  return Next != Volume.Files.end() ? &*Next : nullptr;
 }
 
 bool ReplaceFileInPlace(const FvVolume &Volume, const FvFile &File, ByteView NewFile,
                         std::vector<uint8_t> *Bytes, std::string *Error) {
-  const auto Next =
-      std::find_if(Volume.Files.begin(), Volume.Files.end(),
-                   [&File](const FvFile &Other) { return Other.Offset > File.Offset; });
-  const bool Last = Next == Volume.Files.end();
+  const FvFile *Next = NextKeptFile(Volume, File);
+  const bool Last = Next == nullptr;
   const uint64_t Limit = Last ? FreeEnd(Volume) : Next->Offset;
   const uint64_t End = File.Offset + NewFile.size();
   const uint64_t Aligned = AlignUp(End, FILE_ALIGNMENT);

@@ -10,13 +10,19 @@
 #include "firmware_tree.h"
 #include "struct_io.h"
 
-// Where free space ends: the first byte that is not erased, or the volume's end.
+// Where the last file may end: the volume's end or, when free space holds a byte that is not
+// erased, the last 8-byte boundary from which a file header's 24 bytes would not reach it (a
+// reader takes any header there that is not all erased for a file).
 uint64_t FreeEnd(const FvVolume &Volume);
 
+// The first file after File in Volume that is not a pad file, or null: a file that changes
+// size may take the pad files between.
+const FvFile *NextKeptFile(const FvVolume &Volume, const FvFile &File);
+
 // Replaces File, one of Volume's files, with NewFile at the same offset in Bytes (a copy of the
-// volume's bytes). NewFile must end before the next file, leaving either nothing or room for
-// a pad file up to it, which is written; or, when File is the last, inside the free space,
-// whatever it no longer covers being erased again.
+// volume's bytes). NewFile must end before the next file that is not a pad file, leaving
+// either nothing or room for a pad file up to it, which is written; or, when no such file
+// follows, inside the free space, whatever it no longer covers being erased again.
 [[nodiscard]] bool ReplaceFileInPlace(const FvVolume &Volume, const FvFile &File, ByteView NewFile,
                                       std::vector<uint8_t> *Bytes, std::string *Error);
 
