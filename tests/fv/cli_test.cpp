@@ -84,10 +84,12 @@ TEST_F(FvToolFolder, ListShowsTheTree) {
       "images)\n",
       "\n          file 0000c0de-1111-2222-3344-5566778899aa at 0x60: PEI core (0x04), 0xe8 "
       "bytes, \"PeiCore\"\n",
-      "\n            section at 0x78: PE32 image (0x10), 0xbc bytes, image base 0x0082007c\n",
+      "\n            section at 0x78: PE32 image (0x10), 0xbc bytes, image base 0x0082007c, "
+      "machine 0x14c\n",
       "\n          file 0000007e-1111-2222-3344-5566778899aa at 0x148: PEIM (0x06), 0x44 bytes, "
       "data checksum\n",
-      "\n            section at 0x160: TE image (0x12), 0x2c bytes, image base 0x0082008c\n",
+      "\n            section at 0x160: TE image (0x12), 0x2c bytes, image base 0x0082008c, machine "
+      "0x14c\n",
       "\nvolume 00000002-1111-2222-3344-5566778899aa at 0x10000: 0x1000 bytes",
   };
   for (const std::string &Line : Lines) {

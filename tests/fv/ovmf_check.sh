@@ -29,7 +29,7 @@ module=$(awk 'function indent() { return match($0, /[^ ]/) }
 echo "fv-tool list:"
 sed 's/^/  /' <<<"$module"
 grep -q ': PEIM (0x06), .*"OemInitCom"$' <<<"$module" || fail "fv-tool list shows no PEIM OemInitCom"
-grep -q ": TE image (0x12), .*, image base $base\$" <<<"$module" ||
+grep -q ": TE image (0x12), .*, image base $base, machine 0x14c$" <<<"$module" ||
   fail "fv-tool list shows no TE section with image base $base"
 
 "$fv_tool" extract "$work/patched.fd" 56f26cba-0844-463d-87ba-395d00c5c762 "$work/placed.te" \

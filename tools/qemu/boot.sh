@@ -166,6 +166,12 @@ dxe_machine=0x14c # the 32-bit builds by name
 qemu_command=$(qemu_for_machine "$dxe_machine")
 [[ -n $qemu_command ]] ||
   die "no DXE core of a known machine in $code_fd (fv-tool list names its image's machine)"
+read -ra machine <<<"$(firmware_machine_options "$code_fd")"
+# qemu-system-x86_64's gdb stub always describes the CPU as x86-64: gdb would read the 32-bit
+# module's frames and arguments with 64-bit registers.
+[[ -z $gdb_mode || $dxe_machine == 0x14c ]] ||
+  die "gdb cannot debug the 32-bit module through qemu-system-x86_64, which $code_fd needs:" \
+    "use a 32-bit OVMF build"
 [[ $flash == 1 || $dxe_machine == 0x14c ]] ||
   die "the loader is an IA-32 application; $code_fd boots x64 ($dxe_machine): use --flash"
 
@@ -241,7 +247,6 @@ awk -v probe="$board_probe_port" -v uart="$board_uart_base" -v shared_uart="$sha
   -f "$here/trace_filter.awk" <"$work/trace.fifo" >"$work/window.trace" &
 filter=$!
 
-read -ra machine <<<"$(firmware_machine_options "$code_fd")"
 # The probe port gets a device only to read the probe value; the Super I/O ports and the delay
 # port stay unassigned, so their accesses reach the trace as accesses to the root I/O region. The
 # drive is a read-only virtio disk, so QEMU writes nothing for it. The firmware's console goes

@@ -31,15 +31,18 @@ firmware_vars() {
 }
 
 # The machine of the DXE core in code image $1, as fv-tool $2 lists it ("0x14c", "0x8664"):
-# the firmware runs its boot services, and so the loader, in that mode.
+# the firmware runs its boot services, and so the loader, in that mode. The listing is read
+# whole: a reader that stopped early would end fv-tool on SIGPIPE.
 dxe_core_machine() {
-  "$2" list "$1" 2>/dev/null | awk '
+  local listing
+  listing=$("$2" list "$1" 2>/dev/null) || return 0
+  awk '
     / DXE core \(0x05\)/ { dxe = 1; next }
     / file / { dxe = 0 }
-    dxe && /image base/ && match($0, /machine 0x[0-9a-f]+/) {
+    dxe && !found && /image base/ && match($0, /machine 0x[0-9a-f]+/) {
       print substr($0, RSTART + 8, RLENGTH - 8)
-      exit
-    }'
+      found = 1
+    }' <<<"$listing"
 }
 
 # QEMU's command for a DXE core of machine $1: qemu-system-i386 or qemu-system-x86_64.

@@ -12,7 +12,7 @@ inserted_base() {
 # .text section of image $1 as te-tool $2 inspects it.
 module_code_range() {
   local rva size
-  read -r rva size < <("$2" inspect "$1" | awk '$1 == ".text" { print $3, $5; exit }')
+  read -r rva size < <("$2" inspect "$1" | awk '$1 == ".text" && !found++ { print $3, $5 }')
   [[ -n $rva && -n $size ]] || return 1
   printf '0x%x+0x%x\n' $(($3 + rva)) "$size"
 }
