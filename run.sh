@@ -2,8 +2,8 @@
 # Builds the TE image and runs it three times: on an emulated CPU against the platform model
 # (te-run: every port access, the serial text, the result, instructions and stack), booted
 # under 32-bit UEFI firmware in QEMU with a 16550 where the board puts it (tools/qemu/boot.sh),
-# then from the firmware's flash image, where the firmware's own PEI dispatcher runs it
-# (boot.sh --flash). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
+# then from the firmware's flash image, where the firmware's own PEI dispatcher runs it first
+# among the PEIMs, in place (boot.sh --flash --early). The board is build/'s (cmake -DOEMCOM_BOARD=PATH; boards/reference.board
 # unless chosen).
 # Usage: ./run.sh [--probe VALUE] [--busy N] [--help]
 set -euo pipefail
@@ -53,5 +53,5 @@ echo
 echo "== 32-bit UEFI firmware in QEMU (boot.sh) =="
 tools/qemu/boot.sh --probe "$probe" --image build/image/oemcom.te
 echo
-echo "== the firmware's own dispatcher, from the flash image (boot.sh --flash) =="
-tools/qemu/boot.sh --flash --probe "$probe" --image build/image/oemcom.te
+echo "== the firmware's own dispatcher, from the flash image (boot.sh --flash --early) =="
+tools/qemu/boot.sh --flash --early --probe "$probe" --image build/image/oemcom.te

@@ -105,7 +105,7 @@ $1 ~ /@/ {
 $1 == "Trace" {
   if (!exec_count++) {
     split($4, block, "/")
-    exec_first = "0x" block[2]
+    exec_first = sprintf("0x%08x", hex_value("0x" block[2])) # 16 digits under x86_64
   }
   next
 }
