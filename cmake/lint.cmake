@@ -35,7 +35,8 @@ if(CPPCHECK)
             --suppress=normalCheckLevelMaxBranches
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_BINARY_DIR}/board
             -I ${CMAKE_SOURCE_DIR}/tools/platform
-            -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
+            -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_BINARY_DIR}/generated
+            -I ${CMAKE_SOURCE_DIR}/tools/te
             -I ${CMAKE_SOURCE_DIR}/tools/runner -I ${CMAKE_SOURCE_DIR}/tools/fv
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
 endif()
@@ -48,5 +49,5 @@ if(TARGET image_runner AND TARGET te_tools AND TARGET fv_tools)
   string(JOIN "" TOOL_HEADER_TEXT ${TOOL_HEADERS})
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tool_headers.cpp CONTENT "${TOOL_HEADER_TEXT}")
   add_library(tool_headers OBJECT ${CMAKE_BINARY_DIR}/tool_headers.cpp)
-  target_link_libraries(tool_headers PRIVATE image_runner te_tools fv_tools)
+  target_link_libraries(tool_headers PRIVATE image_runner te_tools fv_tools tool_version)
 endif()

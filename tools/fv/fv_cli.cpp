@@ -37,6 +37,7 @@ constexpr char USAGE[] =
     "      --base gives the volume's base (default: the one its images agree on), --replace\n"
     "      swaps a file of the same GUID (default: refuse)\n"
     "  fv-tool --help\n"
+    "  fv-tool --version\n"
     "OUT is written whole or not at all. Exit status: 0 success, 1 refused input, 2 bad command\n"
     "line or file I/O error.\n";
 

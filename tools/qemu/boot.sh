@@ -12,44 +12,54 @@
 # whole boot.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
+here=$(dirname "$(readlink -f "$0")")
+# Installed as PREFIX/bin/oemcom-boot, it finds its helpers and its paths file in
+# PREFIX/libexec/oemcom/qemu (boot_paths.sh).
+paths_file=
+if [[ ! -f $here/outputs.sh ]]; then
+  here=$(cd "$here/../libexec/oemcom/qemu" && pwd)
+  paths_file=$here/oemcom-paths.env
+fi
+source "$here/boot_paths.sh"
 source "$here/outputs.sh"
 source "$here/flash.sh"
 source "$here/board_values.sh"
 source "$here/../cli.sh"
-root=$(cd "$here/../.." && pwd)
 
 readonly FIRMWARE_DIR=/usr/share/OVMF
 
 usage() {
   cat <<EOF
-Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
+Usage: ${0##*/} [--build DIR] [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
                [--te-tool PATH] [--board PATH] [--firmware secboot|plain] [--flash]
-               [--fv-tool PATH] [--timeout SECONDS] [--keep] [--help]
+               [--fv-tool PATH] [--timeout SECONDS] [--keep] [--version] [--help]
+  --build DIR        the build folder to take the files below from (its oemcom-paths.env);
+                     the installed oemcom-boot takes them from its installation
   --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
                      (default 0xff, as with no device there)
-  --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
-                     must pass te-tool check first
-  --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
-                     build/image/bootia32.efi)
-  --te-run PATH      te-run, which holds the port window to its script (default
-                     build/tools/runner/te-run)
-  --te-tool PATH     te-tool, which checks the image first (default build/tools/te/te-tool)
-  --board PATH       the board the image, the loader and te-run are built for (default
-                     build/board/board.env)
+  --image PATH       module image, placed as \\oemcom.te (default: the build's);
+                     it must pass te-tool check first
+  --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default: the
+                     build's)
+  --te-run PATH      te-run, which holds the port window to its script (default: the
+                     build's)
+  --te-tool PATH     te-tool, which checks the image first (default: the build's)
+  --board PATH       the board the image, the loader and te-run are built for (default: the
+                     build's board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later)
   --flash            no drive, no loader: the module goes into a copy of the code image's PEI
                      volume (fv-tool insert) and the firmware's own dispatcher runs it; the
                      boot must reach the firmware's boot manager
-  --fv-tool PATH     fv-tool, for --flash (default build/tools/fv/fv-tool)
+  --fv-tool PATH     fv-tool, for --flash (default: the build's)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
-Default paths are in the build tree of this source tree; image, loader, te-run and board must
-come from one build. The work folder is made in \$TMPDIR (default /tmp). The verdict is one
-line, "PASS: ..." or "FAIL: ...". Exits 0 when every check passes, 1 when one fails (or the
-image breaks a rule), 2 on bad usage or a missing file, and 130, 143 or 129 when stopped by
-SIGINT, SIGTERM or SIGHUP, after stopping QEMU.
+  --version          print the version
+Image, loader, te-run and board must come from one build. The work folder is made in
+\$TMPDIR (default /tmp). The verdict is one line, "PASS: ..." or "FAIL: ...". Exits 0 when
+every check passes, 1 when one fails (or the image breaks a rule), 2 on bad usage or a
+missing file, and 130, 143 or 129 when stopped by SIGINT, SIGTERM or SIGHUP, after stopping
+QEMU.
 EOF
 }
 
@@ -59,22 +69,18 @@ die() {
 }
 
 probe=0xff
-image=$root/build/image/oemcom.te
-loader=$root/build/image/bootia32.efi
-te_run=$root/build/tools/runner/te-run
-te_tool=$root/build/tools/te/te-tool
-board=$root/build/board/board.env
-fv_tool=$root/build/tools/fv/fv-tool
+image='' loader='' te_run='' te_tool='' board='' fv_tool=''
 flash=0
 firmware=secboot
 timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
+  --build | --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
     --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
+  --build) paths_file=$2/oemcom-paths.env && shift 2 ;;
   --probe) probe=$2 && shift 2 ;;
   --image) image=$2 && shift 2 ;;
   --loader) loader=$2 && shift 2 ;;
@@ -90,9 +96,14 @@ while (($# > 0)); do
     usage
     exit 0
     ;;
+  --version)
+    boot_version "$paths_file"
+    exit 0
+    ;;
   *) die "unknown argument '$1' (see --help)" ;;
   esac
 done
+boot_default_paths "$paths_file" || die "$paths_error"
 probe_value=$(number_value "$probe" 255) || die "--probe needs a number up to 255, not '$probe'"
 [[ $timeout =~ ^[1-9][0-9]{0,3}$ ]] || die "--timeout wants 1 to 9999 seconds, not '$timeout'"
 case $firmware in

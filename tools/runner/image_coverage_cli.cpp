@@ -23,6 +23,7 @@ const char IMAGE_COVERAGE_USAGE[] =
     "options:\n"
     "  --min PERCENT   exit 1 when less than PERCENT (0 to 100) of the code bytes are covered\n"
     "  --help          print this text\n"
+    "  --version       print the version (alone on the command line)\n"
     "exit status: 0 done, 1 below --min, 2 bad usage or unreadable input\n";
 
 namespace {

@@ -37,6 +37,7 @@ const char TE_RUN_USAGE[] =
     "                          'R 0x0245 0xdf x3' for 3 reads in a row (a line starting\n"
     "                          with '#' is a comment)\n"
     "  --help                  print this text\n"
+    "  --version               print the version (alone on the command line)\n"
     "exit status: 0 the run or trace matches the script (with --no-script: no rule broken),\n"
     "1 it differs, faults or returns other than EFI_SUCCESS, 2 bad usage or unreadable input\n";
 

@@ -25,6 +25,7 @@ constexpr char USAGE[] =
     "                                  and the check's verdict\n"
     "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
     "  te-tool --help                  print this text\n"
+    "  te-tool --version               print the version\n"
     "OUT may be a device or FIFO (written in place) or a symbolic link (its target is replaced);\n"
     "it may not be IN itself.\n"
     "Exit status: 0 success, 1 refused image (or, for inspect, an image the check refuses),\n"
