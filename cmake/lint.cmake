@@ -20,11 +20,19 @@ if(CLANG_FORMAT)
   add_test(NAME lint.clang_format
     COMMAND ${CLANG_FORMAT} --dry-run -Werror --style=file ${LINT_ALL_FILES})
 endif()
+# clang-tidy one file a test, so that the files spread over the cores beside the other tests;
+# a file whose inputs are unchanged since it last passed is not checked again
+# (cmake/tidy_cached.sh; OEMCOM_TIDY_CACHE, default the build folder's tidy-cache/).
+set(OEMCOM_TIDY_CACHE ${CMAKE_BINARY_DIR}/tidy-cache CACHE PATH
+    "Where clang-tidy's passes are kept by their inputs' hash")
 if(CLANG_TIDY)
-  add_test(NAME lint.clang_tidy
-    COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${LINT_MODULE_SOURCES}
-            ${LINT_TOOL_SOURCES})
-  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 1200)
+  foreach(File ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
+    file(RELATIVE_PATH Name ${CMAKE_SOURCE_DIR} ${File})
+    add_test(NAME lint.clang_tidy.${Name}
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/tidy_cached.sh ${CLANG_TIDY} ${CMAKE_BINARY_DIR}
+              ${OEMCOM_TIDY_CACHE} ${File})
+    set_tests_properties(lint.clang_tidy.${Name} PROPERTIES TIMEOUT 300 LABELS lint)
+  endforeach()
 endif()
 # normalCheckLevelMaxBranches is cppcheck 2.11+'s note that it limits its branch analysis: an
 # informational note, not a finding, that --error-exitcode would otherwise count.

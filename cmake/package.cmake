@@ -4,7 +4,9 @@
 # changelog go where Debian keeps them, the changelog compressed.
 set(CPACK_PACKAGE_NAME oemcom)
 set(CPACK_PACKAGE_VENDOR "oemcom")
-set(CPACK_PACKAGE_CONTACT "oemcom maintainers <oemcom@localhost>")
+set(OEMCOM_MAINTAINER "oemcom maintainers <oemcom@example.org>" CACHE STRING
+    "The package's Maintainer: name and address")
+set(CPACK_PACKAGE_CONTACT "${OEMCOM_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "serial debug port bring-up module for 32-bit x86 firmware, with its tools")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
@@ -29,7 +31,7 @@ Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: oemcom
 
 Files: *
-Copyright: the oemcom authors
+Copyright: 2026 the oemcom authors
 License: all-rights-reserved
  No licence has been granted for this software; all rights are reserved by its
  authors.

@@ -8,10 +8,11 @@ if [ ${#packages[@]} -eq 0 ]; then
   # By role, with Debian's default LLVM (14 on Debian 12, 19 on Debian 13): compilers and the
   # IA-32 linker, the build, the test and benchmark libraries, the sanitizer and libFuzzer
   # runtime of that clang, the emulator library, the LZMA library, QEMU with 32-bit OVMF, a
-  # second firmware image reader (UEFIExtract), the static checks.
+  # second firmware image reader (UEFIExtract), the static checks, the man pages' generator
+  # and git (tools/out_of_tree.sh lists the tree's files with it).
   packages=(clang lld cmake ninja-build pkg-config libgtest-dev libbenchmark-dev
     libclang-rt-dev libunicorn-dev liblzma-dev qemu-system-x86 ovmf-ia32 uefitool-cli
-    clang-format clang-tidy cppcheck)
+    clang-format clang-tidy cppcheck help2man git)
 fi
 
 missing=()
