@@ -24,7 +24,9 @@
 namespace {
 
 constexpr char USAGE[] =
-    "Usage:\n"
+    "Usage: fv-tool COMMAND ARGUMENT... [OPTION]...\n"
+    "\n"
+    "Commands:\n"
     "  fv-tool ffs IMAGE.te OUT.ffs [--guid GUID] [--name TEXT]\n"
     "      write the module's FFS file: a PEIM holding a raw section as padding, the TE image\n"
     "      and its name (default GUID 56f26cba-0844-463d-87ba-395d00c5c762, name OemInitCom)\n"
@@ -38,6 +40,7 @@ constexpr char USAGE[] =
     "      swaps a file of the same GUID (default: refuse)\n"
     "  fv-tool --help\n"
     "  fv-tool --version\n"
+    "\n"
     "OUT is written whole or not at all. Exit status: 0 success, 1 refused input, 2 bad command\n"
     "line or file I/O error.\n";
 
