@@ -23,7 +23,11 @@ esac
 tools/deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# clang-tidy's passes are kept by their inputs' hash in the user's cache folder, so that another
+# clone or a fresh build/ of the same files does not check them again (cmake/tidy_cached.sh).
+tidy_cache=${XDG_CACHE_HOME:-$HOME/.cache}/oemcom/clang-tidy
+cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DOEMCOM_TIDY_CACHE="$tidy_cache" \
+  >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"
 

@@ -4,11 +4,20 @@
 # Ninja build's dependency record, system headers included), the .clang-tidy in force and
 # clang-tidy's version. A pass is kept under the cache folder by the hash of those inputs,
 # with its output, which a later run with the same inputs prints instead of running again.
-# Anything that cannot be hashed (no dependency record: another generator, or the object not
-# built) runs clang-tidy and keeps nothing.
+# Paths into the source tree and the build folder are hashed as names relative to them, so that
+# another clone or build folder of the same files finds the same passes when CACHE_DIR is
+# shared. Anything that cannot be hashed (no dependency record: another generator, or the
+# object not built) runs clang-tidy and keeps nothing.
 # Usage: tidy_cached.sh CLANG_TIDY BUILD_DIR CACHE_DIR FILE
 set -euo pipefail
 tidy=$1 build=$2 cache=$3 file=$4
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+
+# TEXT with the build folder's and the source tree's paths as @BUILD@ and @SOURCE@.
+relative() {
+  local text=${1//"$build"/@BUILD@}
+  printf '%s\n' "${text//"$source_dir"/@SOURCE@}"
+}
 
 # The compile commands of FILE in the build's compile database (clang-tidy checks FILE once
 # for each): CMake writes each entry's "command" and then its "file" on lines of their own.
@@ -26,9 +35,9 @@ if [[ -n $object ]] && command -v ninja >/dev/null &&
     {
       "$tidy" --version
       "$tidy" --dump-config "$file" 2>/dev/null
-      printf '%s\n' "$entries"
+      relative "$entries"
       sed -n 's/^    //p' <<<"$deps" | while IFS= read -r input; do
-        printf '%s ' "$input"
+        relative "$input"
         sha256sum <"$input"
       done
     } | sha256sum | cut -d ' ' -f 1
