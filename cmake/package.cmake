@@ -27,14 +27,12 @@ set(CPACK_STRIP_FILES ON)
 
 set(DEB_DOC ${CMAKE_BINARY_DIR}/install/doc)
 file(WRITE ${DEB_DOC}/copyright "\
-Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
-Upstream-Name: oemcom
+oemcom ${PROJECT_VERSION}
 
-Files: *
-Copyright: 2026 the oemcom authors
-License: all-rights-reserved
- No licence has been granted for this software; all rights are reserved by its
- authors.
+Copyright 2026 the oemcom authors.
+
+No licence has been granted for this software; all rights are reserved by its
+authors.
 ")
 file(WRITE ${DEB_DOC}/changelog "\
 oemcom (${PROJECT_VERSION}) unstable; urgency=medium
