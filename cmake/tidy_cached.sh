@@ -36,10 +36,7 @@ if [[ -n $object ]] && command -v ninja >/dev/null &&
       "$tidy" --version
       "$tidy" --dump-config "$file" 2>/dev/null
       relative "$entries"
-      sed -n 's/^    //p' <<<"$deps" | while IFS= read -r input; do
-        relative "$input"
-        sha256sum <"$input"
-      done
+      relative "$(sed -n 's/^    //p' <<<"$deps" | xargs -d '\n' sha256sum)"
     } | sha256sum | cut -d ' ' -f 1
   )
 fi
