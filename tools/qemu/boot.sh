@@ -76,8 +76,8 @@ timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --build | --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
-    --timeout)
+  --build | --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | \
+    --firmware | --timeout)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
   --build) paths_file=$2/oemcom-paths.env && shift 2 ;;
