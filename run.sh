@@ -51,7 +51,7 @@ echo "== emulated CPU (te-run) =="
 build/tools/runner/te-run --probe "$probe" --busy "$busy" build/image/oemcom.te
 echo
 echo "== 32-bit UEFI firmware in QEMU (boot.sh) =="
-tools/qemu/boot.sh --probe "$probe" --image build/image/oemcom.te
+tools/qemu/boot.sh --build build --probe "$probe"
 echo
 echo "== the firmware's own dispatcher, from the flash image (boot.sh --flash --early) =="
-tools/qemu/boot.sh --flash --early --probe "$probe" --image build/image/oemcom.te
+tools/qemu/boot.sh --build build --flash --early --probe "$probe"

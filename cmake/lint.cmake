@@ -20,11 +20,19 @@ if(CLANG_FORMAT)
   add_test(NAME lint.clang_format
     COMMAND ${CLANG_FORMAT} --dry-run -Werror --style=file ${LINT_ALL_FILES})
 endif()
+# clang-tidy one file a test, so that the files spread over the cores beside the other tests;
+# a file whose inputs are unchanged since it last passed is not checked again
+# (cmake/tidy_cached.sh; OEMCOM_TIDY_CACHE, default the build folder's tidy-cache/).
+set(OEMCOM_TIDY_CACHE ${CMAKE_BINARY_DIR}/tidy-cache CACHE PATH
+    "Where clang-tidy's passes are kept by their inputs' hash")
 if(CLANG_TIDY)
-  add_test(NAME lint.clang_tidy
-    COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${LINT_MODULE_SOURCES}
-            ${LINT_TOOL_SOURCES})
-  set_tests_properties(lint.clang_tidy PROPERTIES TIMEOUT 1200)
+  foreach(File ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
+    file(RELATIVE_PATH Name ${CMAKE_SOURCE_DIR} ${File})
+    add_test(NAME lint.clang_tidy.${Name}
+      COMMAND ${CMAKE_SOURCE_DIR}/cmake/tidy_cached.sh ${CLANG_TIDY} ${CMAKE_BINARY_DIR}
+              ${OEMCOM_TIDY_CACHE} ${File})
+    set_tests_properties(lint.clang_tidy.${Name} PROPERTIES TIMEOUT 300 LABELS lint)
+  endforeach()
 endif()
 # normalCheckLevelMaxBranches is cppcheck 2.11+'s note that it limits its branch analysis: an
 # informational note, not a finding, that --error-exitcode would otherwise count.
@@ -35,7 +43,8 @@ if(CPPCHECK)
             --suppress=normalCheckLevelMaxBranches
             -I ${CMAKE_SOURCE_DIR}/include -I ${CMAKE_BINARY_DIR}/board
             -I ${CMAKE_SOURCE_DIR}/tools/platform
-            -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_SOURCE_DIR}/tools/te
+            -I ${CMAKE_SOURCE_DIR}/tools/common -I ${CMAKE_BINARY_DIR}/generated
+            -I ${CMAKE_SOURCE_DIR}/tools/te
             -I ${CMAKE_SOURCE_DIR}/tools/runner -I ${CMAKE_SOURCE_DIR}/tools/fv
             ${LINT_MODULE_SOURCES} ${LINT_TOOL_SOURCES})
 endif()
@@ -48,5 +57,5 @@ if(TARGET image_runner AND TARGET te_tools AND TARGET fv_tools)
   string(JOIN "" TOOL_HEADER_TEXT ${TOOL_HEADERS})
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tool_headers.cpp CONTENT "${TOOL_HEADER_TEXT}")
   add_library(tool_headers OBJECT ${CMAKE_BINARY_DIR}/tool_headers.cpp)
-  target_link_libraries(tool_headers PRIVATE image_runner te_tools fv_tools)
+  target_link_libraries(tool_headers PRIVATE image_runner te_tools fv_tools tool_version)
 endif()

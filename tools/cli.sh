@@ -4,11 +4,13 @@
 # nothing before or after the digits.
 
 # The most busy polls before each byte that te-run models, as tools/platform/platform_options.h
-# states it.
+# states it; unset where that header is not (the installed oemcom-boot's copy, which needs none).
 # shellcheck disable=SC2034 # used by the scripts that source this file
-MAX_BUSY_POLLS=$(sed -n 's/^constexpr uint64_t MAX_BUSY_POLLS = \([0-9]*\);.*/\1/p' \
-  "$(dirname "${BASH_SOURCE[0]}")/platform/platform_options.h")
-readonly MAX_BUSY_POLLS
+if [[ -f "$(dirname "${BASH_SOURCE[0]}")/platform/platform_options.h" ]]; then
+  MAX_BUSY_POLLS=$(sed -n 's/^constexpr uint64_t MAX_BUSY_POLLS = \([0-9]*\);.*/\1/p' \
+    "$(dirname "${BASH_SOURCE[0]}")/platform/platform_options.h")
+  readonly MAX_BUSY_POLLS
+fi
 
 # number_value TEXT MAX: prints TEXT's value; fails, printing nothing, unless TEXT is such a
 # number no larger than MAX.

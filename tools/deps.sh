@@ -9,10 +9,11 @@ if [ ${#packages[@]} -eq 0 ]; then
   # IA-32 linker, the build, the test and benchmark libraries, the sanitizer and libFuzzer
   # runtime of that clang, the emulator library, the LZMA library, QEMU with 32-bit and x64
   # OVMF, a second firmware image reader (UEFIExtract), the static checks, the debugger and
-  # llvm-symbolizer (the llvm package) for source places.
+  # llvm-symbolizer (the llvm package) for source places, the man pages' generator and git
+  # (tools/out_of_tree.sh lists the tree's files with it).
   packages=(clang lld cmake ninja-build pkg-config libgtest-dev libbenchmark-dev
     libclang-rt-dev libunicorn-dev liblzma-dev qemu-system-x86 ovmf-ia32 ovmf uefitool-cli
-    clang-format clang-tidy cppcheck gdb llvm)
+    clang-format clang-tidy cppcheck gdb llvm help2man git)
 fi
 
 missing=()

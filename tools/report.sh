@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Prints the module's figures and checks them against their budgets; exits 1 when one is
 # exceeded. Builds what it measures first, for the board BUILD_DIR is configured for.
-# Usage: tools/report.sh [BUILD_DIR]   (default: build)
+# Usage: tools/report.sh [BUILD_DIR]   (default: build in the source tree; any other folder
+# is taken from where the command is run)
 set -euo pipefail
+build=${1:-$(dirname "$0")/../build}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 cd "$(dirname "$0")/.."
-build=${1:-build}
 
 readonly BUDGET_TE_BYTES=3032
 readonly BUDGET_STACK_BYTES=2150

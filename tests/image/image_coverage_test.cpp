@@ -129,8 +129,8 @@ TEST(ImageCoverage, CommandExitStatusAndMessage) {
   const std::string &M = Map.Name();
   const std::string &E = Executed.Name();
   const CoverageCase Cases[] = {
-      {{"--help"}, 0, "usage: image-coverage [--min PERCENT] MAP EXECUTED..."},
-      {{}, 2, "image-coverage: no map given\nusage: "},
+      {{"--help"}, 0, "Usage: image-coverage [--min PERCENT] MAP EXECUTED..."},
+      {{}, 2, "image-coverage: no map given\nUsage: "},
       {{M}, 2, "image-coverage: no executed-code file given\n"},
       {{"--min", "101", M, E}, 2, "--min needs a number up to 100, not '101'"},
       {{NoText.Name(), E}, 2, "no_text.map: no .text contribution"},

@@ -147,7 +147,7 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
                           std::vector<uint8_t>{'#', '\n', 'W', ' ', '0', 'x', '2', '4', '3', '\n'});
   // clang-format off
   const CliCase Cases[] = {
-      {{"--help"}, 0, "usage: te-run [options] IMAGE.te"},
+      {{"--help"}, 0, "Usage: te-run [options] IMAGE.te"},
       {{}, 2, "te-run: no image given"},
       {{"--bogus", "1", Clean}, 2, "te-run: unknown option --bogus"},
       {{"--probe", "0x100", Clean}, 2, "--probe needs a number up to 255, not '0x100'"},

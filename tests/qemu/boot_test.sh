@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Checks boot.sh's argument handling, the trace filter and the output decoding in outputs.sh on
 # crafted inputs, without booting QEMU.
-# Usage: boot_test.sh TE-TOOL [HANG.te LOADER TE-RUN BOARD.env]
-# Given also an image that never returns and the loader, te-run and board of its build, it boots
-# that image and stops boot.sh with each signal: then nothing of the boot may be left running.
+# Usage: boot_test.sh BUILD_DIR TE-TOOL [HANG.te]
+# BUILD_DIR is the build folder boot.sh takes its default files from (--build). Given also an
+# image that never returns, it boots that image with the build's loader, te-run and board and
+# stops boot.sh with each signal: then nothing of the boot may be left running.
 set -euo pipefail
 
 qemu=$(cd "$(dirname "$0")/../../tools/qemu" && pwd)
 source "$qemu/outputs.sh"
 source "$qemu/board_values.sh"
-te_tool=$1
+build=$1
+te_tool=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
@@ -40,7 +42,18 @@ tools="--image $file --loader $file --te-run $file --te-tool $te_tool"
 printf 'BOARD_NAME=b\nUART_IRQ=16\n' >"$scratch/irq16.env"
 printf '%s\n' BOARD_NAME=c PROBE_PORT=0x25a SIO_INDEX_PORT=0x2e SIO_DATA_PORT=0x2f \
   DELAY_PORT=0xed UART_BASE=0x2f8 UART_IRQ=3 UART_DIVISOR=12 UART_LINE=7E1 >"$scratch/com2.env"
+version=$(sed -n 's/^VERSION=//p' "$build/oemcom-paths.env")
 check_command_lines "$qemu/boot.sh" <<EOF
+0|oemcom-boot (oemcom) $version|--version
+0|oemcom-boot (oemcom) $version|--build $build --version
+2|no build to take the board from: pass --build DIR or --board PATH|$tools
+2|no build to take the loader from: pass --build DIR or --loader PATH|--image $file --te-run $file --te-tool $te_tool --board $file
+2|no build to take the fv-tool from: pass --build DIR or --fv-tool PATH|--flash --image $file --te-run $file --te-tool $te_tool --board $file
+2|no oemcom-paths.env in the build folder: $scratch/oemcom-paths.env|--build $scratch
+EOF
+# boot.sh with the build folder's files as its defaults.
+boot() { "$qemu/boot.sh" --build "$build" "$@"; }
+check_command_lines boot <<EOF
 0|Usage: boot.sh|--help
 2|--probe needs a number up to 255, not '0x100'|--probe 0x100
 2|--probe needs a number up to 255, not 'ff'|--probe ff
@@ -254,12 +267,12 @@ EOF
 # Signal | whom it goes to | boot.sh's exit status | its last line. boot.sh boots an image that
 # never returns, and the signal goes out once QEMU runs; a second after boot.sh ends no process
 # of the boot may be left, nor its work folder.
-if (($# == 5)); then
+if (($# == 3)); then
   set -m # each boot in a process group of its own, with SIGINT not ignored, as from a terminal
   while IFS='|' read -r signal whom want last; do
     tmp=$(mktemp -d "$scratch/signal.XXXXXX")
-    TMPDIR=$tmp "$qemu/boot.sh" --probe 0x00 --image "$2" --loader "$3" --te-run "$4" \
-      --te-tool "$te_tool" --board "$5" --timeout 100 >"$tmp.log" 2>&1 &
+    TMPDIR=$tmp "$qemu/boot.sh" --build "$build" --probe 0x00 --image "$3" --timeout 100 \
+      >"$tmp.log" 2>&1 &
     boot=$!
     for ((tries = 0; tries < 300; tries++)); do
       ! pgrep -f "^[^ ]*qemu-system-i386 .*$tmp/" >/dev/null || break

@@ -18,7 +18,9 @@
 namespace {
 
 constexpr char USAGE[] =
-    "Usage:\n"
+    "Usage: fv-tool COMMAND ARGUMENT... [OPTION]...\n"
+    "\n"
+    "Commands:\n"
     "  fv-tool ffs IMAGE.te OUT.ffs [--guid GUID] [--name TEXT]\n"
     "      write the module's FFS file: a PEIM holding a raw section as padding, the TE image\n"
     "      and its name (default GUID 56f26cba-0844-463d-87ba-395d00c5c762, name OemInitCom)\n"
@@ -38,6 +40,8 @@ constexpr char USAGE[] =
     "  fv-tool extract FIRMWARE GUID OUT\n"
     "      write the file's TE or PE32 image as it lies in the firmware, rebased to run there\n"
     "  fv-tool --help\n"
+    "  fv-tool --version\n"
+    "\n"
     "OUT is written whole or not at all, and insert and remove check it first. Exit status: 0\n"
     "success, 1 refused input, 2 bad command line or file I/O error, 3 the check of the\n"
     "result failed (a fault in fv-tool; nothing written).\n";

@@ -13,7 +13,15 @@
 # before the platform PEIM's first fw_cfg access, and its code must run where fv-tool rebased it.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
+here=$(dirname "$(readlink -f "$0")")
+# Installed as PREFIX/bin/oemcom-boot, it finds its helpers and its paths file in
+# PREFIX/libexec/oemcom/qemu (boot_paths.sh).
+paths_file=
+if [[ ! -f $here/outputs.sh ]]; then
+  here=$(cd "$here/../libexec/oemcom/qemu" && pwd)
+  paths_file=$here/oemcom-paths.env
+fi
+source "$here/boot_paths.sh"
 source "$here/outputs.sh"
 source "$here/flash.sh"
 source "$here/firmware.sh"
@@ -21,25 +29,26 @@ source "$here/placement.sh"
 source "$here/board_values.sh"
 source "$here/gdb.sh"
 source "$here/../cli.sh"
-root=$(cd "$here/../.." && pwd)
 
 usage() {
   cat <<EOF
-Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
+Usage: ${0##*/} [--build DIR] [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
                [--te-tool PATH] [--board PATH] [--firmware secboot|plain|FILE] [--flash]
                [--early] [--fv-tool PATH] [--timeout SECONDS] [--keep]
-               [--gdb | --gdb-batch FILE] [--help]
+               [--gdb | --gdb-batch FILE] [--version] [--help]
+  --build DIR        the build folder to take the files below from (its oemcom-paths.env);
+                     the installed oemcom-boot takes them from its installation
   --probe VALUE      value the board's probe port reads, 0 to 0xff as te-run takes it
                      (default 0xff, as with no device there)
-  --image PATH       module image, placed as \\oemcom.te (default build/image/oemcom.te); it
-                     must pass te-tool check first
-  --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default
-                     build/image/bootia32.efi)
-  --te-run PATH      te-run, which holds the port window to its script (default
-                     build/tools/runner/te-run)
-  --te-tool PATH     te-tool, which checks the image first (default build/tools/te/te-tool)
-  --board PATH       the board the image, the loader and te-run are built for (default
-                     build/board/board.env)
+  --image PATH       module image, placed as \\oemcom.te (default: the build's);
+                     it must pass te-tool check first
+  --loader PATH      boot loader, placed as \\EFI\\BOOT\\BOOTIA32.EFI (default: the
+                     build's)
+  --te-run PATH      te-run, which holds the port window to its script (default: the
+                     build's)
+  --te-tool PATH     te-tool, which checks the image first (default: the build's)
+  --board PATH       the board the image, the loader and te-run are built for (default: the
+                     build's board/board.env)
   --firmware KIND    secboot: OVMF32_CODE_4M.secboot.fd, Secure Boot build with SMM (default);
                      plain: OVMF32_CODE_4M.fd (Debian 13 and later); or the path of any OVMF
                      code image, its variable store beside it (OVMF_CODE_4M.fd and
@@ -50,18 +59,19 @@ Usage: boot.sh [--probe VALUE] [--image PATH] [--loader PATH] [--te-run PATH]
                      boot must reach the firmware's boot manager
   --early            with --flash: the module first in the PEI apriori file (fv-tool insert
                      --early); it must run before the platform PEIM and in place
-  --fv-tool PATH     fv-tool, for --flash (default build/tools/fv/fv-tool)
+  --fv-tool PATH     fv-tool, for --flash (default: the build's)
   --timeout SECONDS  limit on the whole boot (default 60)
   --keep             keep the work folder (console, port window, raw outputs) and print its path
   --gdb              start QEMU stopped with its gdb stub on a free local port, and print the
                      gdb command that loads the debug twin's symbols (IMAGE's .te replaced by
                      .debug.efi) where the module runs and stops at OemInitComEntry
   --gdb-batch FILE   the same, and run gdb in batch mode on that command file and then FILE
-Default paths are in the build tree of this source tree; image, loader, te-run and board must
-come from one build. The work folder is made in \$TMPDIR (default /tmp). The verdict is one
-line, "PASS: ..." or "FAIL: ...". Exits 0 when every check passes, 1 when one fails (or the
-image breaks a rule), 2 on bad usage or a missing file, and 130, 143 or 129 when stopped by
-SIGINT, SIGTERM or SIGHUP, after stopping QEMU.
+  --version          print the version
+Image, loader, te-run and board must come from one build. The work folder is made in
+\$TMPDIR (default /tmp). The verdict is one line, "PASS: ..." or "FAIL: ...". Exits 0 when
+every check passes, 1 when one fails (or the image breaks a rule), 2 on bad usage or a
+missing file, and 130, 143 or 129 when stopped by SIGINT, SIGTERM or SIGHUP, after stopping
+QEMU.
 EOF
 }
 
@@ -71,12 +81,7 @@ die() {
 }
 
 probe=0xff
-image=$root/build/image/oemcom.te
-loader=$root/build/image/bootia32.efi
-te_run=$root/build/tools/runner/te-run
-te_tool=$root/build/tools/te/te-tool
-board=$root/build/board/board.env
-fv_tool=$root/build/tools/fv/fv-tool
+image='' loader='' te_run='' te_tool='' board='' fv_tool=''
 flash=0
 early=0
 firmware=secboot
@@ -84,10 +89,11 @@ timeout=60
 keep=0
 while (($# > 0)); do
   case $1 in
-  --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | --firmware | \
-    --timeout | --gdb-batch)
+  --build | --probe | --image | --loader | --te-run | --te-tool | --board | --fv-tool | \
+    --firmware | --timeout | --gdb-batch)
     (($# >= 2)) || die "$1 needs a value"
     ;;&
+  --build) paths_file=$2/oemcom-paths.env && shift 2 ;;
   --probe) probe=$2 && shift 2 ;;
   --image) image=$2 && shift 2 ;;
   --loader) loader=$2 && shift 2 ;;
@@ -106,9 +112,14 @@ while (($# > 0)); do
     usage
     exit 0
     ;;
+  --version)
+    boot_version "$paths_file"
+    exit 0
+    ;;
   *) die "unknown argument '$1' (see --help)" ;;
   esac
 done
+boot_default_paths "$paths_file" || die "$paths_error"
 probe_value=$(number_value "$probe" 255) || die "--probe needs a number up to 255, not '$probe'"
 [[ $timeout =~ ^[1-9][0-9]{0,3}$ ]] || die "--timeout wants 1 to 9999 seconds, not '$timeout'"
 ((flash || !early)) || die "--early needs --flash"

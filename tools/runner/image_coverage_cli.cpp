@@ -13,17 +13,20 @@
 #include "link_map.h"
 
 const char IMAGE_COVERAGE_USAGE[] =
-    "usage: image-coverage [--min PERCENT] MAP EXECUTED...\n"
+    "Usage: image-coverage [--min PERCENT] MAP EXECUTED...\n"
     "Prints the share of the image's code bytes that the instructions listed in the EXECUTED\n"
     "files cover (each instruction counted once, however often it is listed), then every run\n"
     "of code bytes none covers, with the function it lies in. MAP is the image's lld-link map:\n"
     "the code runs from the start of .text's section to its first .rdata contribution.\n"
     "An EXECUTED file holds one instruction a line, 'RVA LENGTH', as te-run --executed and the\n"
     "format rows (OEMCOM_EXECUTED) write them.\n"
-    "options:\n"
+    "\n"
+    "Options:\n"
     "  --min PERCENT   exit 1 when less than PERCENT (0 to 100) of the code bytes are covered\n"
     "  --help          print this text\n"
-    "exit status: 0 done, 1 below --min, 2 bad usage or unreadable input\n";
+    "  --version       print the version (alone on the command line)\n"
+    "\n"
+    "Exit status: 0 done, 1 below --min, 2 bad usage or unreadable input\n";
 
 namespace {
 

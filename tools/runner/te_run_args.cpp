@@ -11,14 +11,15 @@
 #include "platform_options.h"
 
 const char TE_RUN_USAGE[] =
-    "usage: te-run [options] IMAGE.te\n"
-    "       te-run [--probe VALUE] [--busy N] --check-trace FILE\n"
-    "       te-run [--probe VALUE] [--busy N] --print-script\n"
+    "Usage: te-run [options] IMAGE.te\n"
+    "  or:  te-run [--probe VALUE] [--busy N] --check-trace FILE\n"
+    "  or:  te-run [--probe VALUE] [--busy N] --print-script\n"
     "Calls the TE image's entry point on an emulated IA-32 CPU, with every port access\n"
     "going to the platform model and every memory access checked, and holds the run to\n"
     "the module's exact port script for the probe value and busy count. The platform model,\n"
     "the script and the expected line are those of the board te-run's build is for.\n"
-    "options:\n"
+    "\n"
+    "Options:\n"
     "  --base ADDR             address of RVA 0 (default 0x00810000)\n"
     "  --probe VALUE           what the board's probe port reads (default 0xff)\n"
     "  --busy N                LSR polls reporting busy before each byte, at most 10000\n"
@@ -41,7 +42,9 @@ const char TE_RUN_USAGE[] =
     "                          'R 0x0245 0xdf x3' for 3 reads in a row (a line starting\n"
     "                          with '#' is a comment)\n"
     "  --help                  print this text\n"
-    "exit status: 0 the run or trace matches the script (with --no-script: no rule broken),\n"
+    "  --version               print the version (alone on the command line)\n"
+    "\n"
+    "Exit status: 0 the run or trace matches the script (with --no-script: no rule broken),\n"
     "1 it differs, faults or returns other than EFI_SUCCESS, 2 bad usage or unreadable input\n";
 
 namespace {

@@ -18,13 +18,17 @@
 namespace {
 
 constexpr char USAGE[] =
-    "Usage:\n"
+    "Usage: te-tool COMMAND ARGUMENT...\n"
+    "\n"
+    "Commands:\n"
     "  te-tool convert IN.efi OUT.te   convert a PE32 IA-32 image to a TE image; OUT is\n"
     "                                  replaced only when the conversion succeeds\n"
     "  te-tool inspect IMAGE.te        list the TE header, sections, relocations and sizes,\n"
     "                                  and the check's verdict\n"
     "  te-tool check IMAGE.te          verify the module's TE image; prints its size\n"
     "  te-tool --help                  print this text\n"
+    "  te-tool --version               print the version\n"
+    "\n"
     "OUT may be a device or FIFO (written in place) or a symbolic link (its target is replaced);\n"
     "it may not be IN itself.\n"
     "Exit status: 0 success, 1 refused image (or, for inspect, an image the check refuses),\n"
