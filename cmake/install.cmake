@@ -1,7 +1,7 @@
 # cmake --install: the commands in bin/, the installed oemcom-boot's helpers and paths file in
 # libexec/oemcom/, the image with its PE, link map, debug twin, board values and loader in
-# share/oemcom/ with every shipped board, the README and man pages; and the build folder's own paths file,
-# which boot.sh --build DIR reads. Paths follow GNUInstallDirs.
+# share/oemcom/ with every shipped board, the README and man pages; and the build folder's own
+# paths file, which boot.sh --build DIR reads. Paths follow GNUInstallDirs.
 
 # boot.sh's paths file (tools/qemu/boot_paths.sh) for this build folder: absolute paths.
 set(OEMCOM_SHARE ${CMAKE_INSTALL_DATADIR}/oemcom)
