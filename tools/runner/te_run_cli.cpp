@@ -133,11 +133,16 @@ int RunOne(TeRunArguments Args, std::ostream &Out, std::ostream &Err) {
     Judged = JudgeRun(Model, EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
                       Faults, Result.Eax);
   }
-  std::string Output = RunReport(Result, Model) + Judged.Lines;
+  std::string Lines = Judged.Lines;
   if (!TwinPath.empty() && !Args.NoScript) {
-    Output += MismatchPlace(Model, EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
-                            Result, Twin);
+    // Beside the first difference, before the verdict, which stays the report's last line.
+    const size_t VerdictAt = Lines.rfind("verdict: ");
+    Lines.insert(VerdictAt == std::string::npos ? Lines.size() : VerdictAt,
+                 MismatchPlace(Model,
+                               EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
+                               Result, Twin));
   }
+  std::string Output = RunReport(Result, Model) + Lines;
   if (!Args.MapPath.empty()) {
     Output += FunctionProfile(BaseName(Args.MapPath), Symbols, Result.PreferredBase,
                               Result.InstructionsAt);
