@@ -336,17 +336,20 @@ struct OvmfBuild {
   bool Early = false; // insert --early: first in the PEI apriori file
 };
 
+// Debian 12's 4 MB x64 images run PEI in 32-bit mode, Debian 13's in 64-bit mode.
+constexpr bool X64_4M = OEMCOM_OVMF_4M_PEI_X64 != 0;
+
 // clang-format off
 const OvmfBuild OVMF_BUILDS[] = {
     {"Ia32SecureBoot", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false},
     {"Ia32", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false},
-    {"X64Of4MiB", "/usr/share/OVMF/OVMF_CODE_4M.fd", false},
-    {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", false},
-    {"X64Of4MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd", false},
-    {"X64Of4MiBSnakeoilKeys", "/usr/share/OVMF/OVMF_CODE_4M.snakeoil.fd", false},
+    {"X64Of4MiB", "/usr/share/OVMF/OVMF_CODE_4M.fd", X64_4M},
+    {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", X64_4M},
+    {"X64Of4MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd", X64_4M},
+    {"X64Of4MiBSnakeoilKeys", "/usr/share/OVMF/OVMF_CODE_4M.snakeoil.fd", X64_4M},
     {"Ia32SecureBootEarly", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false, true},
     {"Ia32Early", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false, true},
-    {"X64Of4MiBEarly", "/usr/share/OVMF/OVMF_CODE_4M.fd", false, true},
+    {"X64Of4MiBEarly", "/usr/share/OVMF/OVMF_CODE_4M.fd", X64_4M, true},
     {"X64Of2MiB", "/usr/share/OVMF/OVMF_CODE.fd", true},
     {"X64Of2MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE.ms.fd", true},
     {"X64Of2MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE.secboot.fd", true},

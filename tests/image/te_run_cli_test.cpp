@@ -258,7 +258,11 @@ TEST(TeRunCommand, ExitStatusAndMessage) {
       {{"--debug-image", Twin, EntryUd2.Name()},
        1,
        "invalid instruction (EIP " + Hex(DEFAULT_LOAD_BASE + BuiltImage.AddressOfEntryPoint, 8) +
-           ", OemInitComEntry at " + Source + "/entry/oem_init_com.cpp:"},
+           ", "},
+      // clang 19 inlines the probe read there: "PortRead8 at ... in OemInitComEntry at ...".
+      {{"--debug-image", Twin, EntryUd2.Name()},
+       1,
+       "OemInitComEntry at " + Source + "/entry/oem_init_com.cpp:"},
       {{"--probe", "0x00", "--debug-image", Twin, Lcr8n1Built.Name()},
        1,
        " in OemInitComEntry at " + Source + "/entry/oem_init_com.cpp:"},

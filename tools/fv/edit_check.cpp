@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ffs_rules.h"
@@ -145,13 +146,14 @@ void RebuiltRange(const FirmwareImage &Image, const FvVolume *Target, uint64_t *
     if (Holds(Volume, nullptr, Target)) {
       return;
     }
-    for (const FvFile &File : Volume.Files) {
-      if (Holds(Volume, &File, Target)) {
-        const FvFile *Next = NextKeptFile(Volume, File);
-        *Start = Volume.Offset + File.Offset;
-        *End = Volume.Offset + (Next != nullptr ? Next->Offset : FreeEnd(Volume));
-        return;
-      }
+    const auto File =
+        std::find_if(Volume.Files.begin(), Volume.Files.end(),
+                     [&](const FvFile &Candidate) { return Holds(Volume, &Candidate, Target); });
+    if (File != Volume.Files.end()) {
+      const FvFile *Next = NextKeptFile(Volume, *File);
+      *Start = Volume.Offset + File->Offset;
+      *End = Volume.Offset + (Next != nullptr ? Next->Offset : FreeEnd(Volume));
+      return;
     }
   }
 }

@@ -16,7 +16,6 @@
 #include "fv_listing.h"
 #include "fv_remove.h"
 #include "guid_text.h"
-#include "messages.h"
 #include "parse_number.h"
 #include "peim_file.h"
 #include "te_check.h"

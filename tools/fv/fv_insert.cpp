@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "apriori.h"
@@ -17,7 +16,6 @@
 #include "fv_target.h"
 #include "guid_text.h"
 #include "messages.h"
-#include "pe_format.h"
 #include "peim_file.h"
 #include "rebuild.h"
 #include "struct_io.h"

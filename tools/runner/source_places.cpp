@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -15,6 +17,7 @@
 #include "file_io.h"
 #include "messages.h"
 #include "pe_to_te.h"
+#include "struct_io.h"
 #include "te_image.h"
 
 extern char **environ; // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared

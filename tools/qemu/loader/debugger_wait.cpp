@@ -4,6 +4,7 @@
 
 #include "console_print.h"
 #include "port_io.h"
+#include "uefi_boot.h"
 
 void AwaitDebugger(EFI_BOOT_SERVICES *Boot, EFI_HANDLE Module,
                    EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut) {
