@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "console_print.h"
+#include "efi_types.h"
 #include "port_io.h"
 #include "uefi_boot.h"
 
