@@ -102,7 +102,7 @@ while (($# > 0)); do
   --board) board=$2 && shift 2 ;;
   --fv-tool) fv_tool=$2 && shift 2 ;;
   --flash) flash=1 && shift ;;
-  --early) early=1 gdb_mode_early=1 && shift ;;
+  --early) early=1 && shift ;;
   --firmware) firmware=$2 && shift 2 ;;
   --timeout) timeout=$2 && shift 2 ;;
   --keep) keep=1 && shift ;;
@@ -222,7 +222,8 @@ done
 
 # The drive's files: the loader where the firmware looks for a removable medium's boot program,
 # the image where the loader looks for it. For --flash, the module's FFS file in the code image.
-drive=()  # the loader's drive, or for --flash the log of the module's code
+drive=()
+exec_log=()
 if ((flash)); then
   placement=()
   ((!early)) || placement=(--early)
@@ -239,7 +240,7 @@ if ((flash)); then
   base=$(inserted_base "$inserted")
   code_range=$(module_code_range "$image" "$te_tool" "$base") ||
     die "no TE image base in fv-tool's report, or no .text in $image"
-  drive=(-d exec -dfilter "$code_range")
+  exec_log=(-d exec -dfilter "$code_range")
 else
   mkdir -p "$work/fat/EFI/BOOT"
   cp "$loader" "$work/fat/EFI/BOOT/BOOTIA32.EFI"
@@ -266,7 +267,7 @@ filter=$!
 qemu=("$qemu_command" "${machine[@]}"
   -drive "if=pflash,format=raw,unit=0,readonly=on,file=$code_fd"
   -drive "if=pflash,format=raw,unit=1,file=$work/vars.fd"
-  "${drive[@]}"
+  "${drive[@]}" "${exec_log[@]}"
   -chardev "file,id=uart,path=$work/serial.bin"
   -device "isa-serial,iobase=$board_uart_base,irq=$board_uart_irq,chardev=uart"
   -chardev "null,id=probe"

@@ -19,9 +19,10 @@
 #   signature up to BaseOfCode: ImageBase, which a loader may rewrite, comes after them); the
 #   copy's header, copied before the code, is the one match. The breakpoint at the entry then
 #   holds through the relocation: QEMU keeps breakpoints outside guest memory.
-# - in the flash, early (gdb_mode_early=1): in place in the volume, at the base fv-tool reports.
+# - in the flash, early (boot.sh's early=1): in place in the volume, at the base fv-tool reports.
 #
-# boot.sh's own variables read here: here, image, flash, timeout, runner, work, inserted.
+# boot.sh's own variables read here: here, image, flash, early, base (the TE image base fv-tool
+# reported), timeout, runner, work.
 # shellcheck disable=SC2154
 
 readonly GDB_DEBUGGER_PORT=0x0404   # the loader's DEBUGGER_PORT (loader/debugger_wait.h)
@@ -31,7 +32,6 @@ readonly GDB_MEMORY_BOTTOM=0x00100000
 
 gdb_mode=            # interactive or batch; empty: no debugger
 gdb_script=          # --gdb-batch's command file
-gdb_mode_early=0     # the flash boot places the module early: it runs in place
 gdb_qemu_args=()
 # shellcheck disable=SC2034 # boot.sh sends it to the monitor
 monitor_go=cont
@@ -144,10 +144,10 @@ gdb_loader_report() {
 
 # Writes the command file for the boot that runs and starts gdb on it: in batch mode with the
 # user's commands after it, waiting for gdb; otherwise it prints the command to run. The
-# flash boot's base comes from fv-tool's report in $inserted.
+# flash boot's base is the one fv-tool reported ($base).
 gdb_attach() {
   [[ -n $gdb_mode ]] || return 0
-  local file=$work/oemcom.gdb report volume_base image_at flag_at
+  local file=$work/oemcom.gdb report image_at flag_at
   {
     echo "set pagination off"
     echo "set confirm off"
@@ -167,13 +167,11 @@ gdb_attach() {
       echo "set var *(volatile unsigned int *) $flag_at = 0"
     } >>"$file"
   else
-    volume_base=$(inserted_base "$inserted")
-    [[ -n $volume_base ]] || die "fv-tool did not report the TE image base"
-    if ((gdb_mode_early)); then
-      gdb_symbols_and_break "$volume_base" >>"$file"
+    if ((early)); then
+      gdb_symbols_and_break "$base" >>"$file"
     else
       {
-        gdb_find_copy $((volume_base + gdb_displacement))
+        gdb_find_copy $((base + gdb_displacement))
         gdb_symbols_and_break "\$oemcom_header - $gdb_displacement"
       } >>"$file"
     fi

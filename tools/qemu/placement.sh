@@ -17,13 +17,17 @@ module_code_range() {
   printf '0x%x+0x%x\n' $(($3 + rva)) "$size"
 }
 
+# Sets window and fwcfg from window file $1's order note: where the module's window starts and
+# where the first fw_cfg access lies (0 for none), in the boot's CPU accesses.
+read_order() {
+  read -r window fwcfg <<<"$(window_note "$1" order)"
+}
+
 # What window file $1 shows of the placement, as two report lines: the order against the first
 # fw_cfg access, and the module's code run at rebased base $2 (code range $3) or not.
 placement_lines() {
-  local order window fwcfg exec blocks first
-  order=$(window_note "$1" order)
-  window=${order% *}
-  fwcfg=${order#* }
+  local window fwcfg exec blocks first
+  read_order "$1"
   if ((fwcfg == 0)); then
     echo "PEI order: the module's probe read is CPU access $window of the boot; no fw_cfg access"
   elif ((window < fwcfg)); then
@@ -48,12 +52,14 @@ placement_lines() {
 # What is wrong with an early placement, from window file $1: nothing when the module ran
 # before the first fw_cfg access and its code ran at its rebased address.
 early_fault() {
-  local order window fwcfg faults=()
-  order=$(window_note "$1" order)
-  window=${order% *}
-  fwcfg=${order#* }
+  local window fwcfg faults=()
+  read_order "$1"
   ((fwcfg == 0 || window < fwcfg)) ||
     faults+=("the module ran after the firmware's first fw_cfg access, not first in PEI")
   [[ -n $(window_note "$1" exec) ]] || faults+=("the module's code did not run in place")
-  ((${#faults[@]} == 0)) || printf '%s; %s' "${faults[0]}" "${faults[1]-}" | sed 's/; $//'
+  if ((${#faults[@]} > 0)); then
+    local joined
+    joined=$(printf '; %s' "${faults[@]}")
+    echo "${joined:2}"
+  fi
 }

@@ -126,21 +126,16 @@ int RunOne(TeRunArguments Args, std::ostream &Out, std::ostream &Err) {
     return Trouble(Err, Args.ImagePath + ": " + Result.LoadError);
   }
   const size_t Faults = Result.Faults.size();
-  Verdict Judged;
-  if (Args.NoScript) {
-    Judged = JudgeUnscripted(Model, Faults, Result.Eax);
-  } else {
-    Judged = JudgeRun(Model, EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
-                      Faults, Result.Eax);
-  }
+  const std::vector<PortAccess> Script =
+      EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte);
+  const Verdict Judged = Args.NoScript ? JudgeUnscripted(Model, Faults, Result.Eax)
+                                       : JudgeRun(Model, Script, Faults, Result.Eax);
   std::string Lines = Judged.Lines;
   if (!TwinPath.empty() && !Args.NoScript) {
     // Beside the first difference, before the verdict, which stays the report's last line.
     const size_t VerdictAt = Lines.rfind("verdict: ");
     Lines.insert(VerdictAt == std::string::npos ? Lines.size() : VerdictAt,
-                 MismatchPlace(Model,
-                               EntryScript(Args.Platform.Probe, Args.Platform.BusyPollsPerByte),
-                               Result, Twin));
+                 MismatchPlace(Model, Script, Result, Twin));
   }
   std::string Output = RunReport(Result, Model) + Lines;
   if (!Args.MapPath.empty()) {
