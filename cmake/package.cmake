@@ -47,4 +47,12 @@ add_custom_command(OUTPUT ${DEB_DOC}/changelog.gz
 add_custom_target(package_docs ALL DEPENDS ${DEB_DOC}/changelog.gz)
 install(FILES ${DEB_DOC}/copyright ${DEB_DOC}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# A sanitized build's commands carry ASan's runtime and stop on its findings: no package.
+if(OEMCOM_SANITIZE)
+  file(WRITE ${CMAKE_BINARY_DIR}/install/cpack_refuse.cmake "message(FATAL_ERROR \"\
+this build folder is configured with OEMCOM_SANITIZE=ON: its commands are not for \
+installing; package a build configured without it\")\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/install/cpack_refuse.cmake)
+endif()
+
 include(CPack)
