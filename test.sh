@@ -21,7 +21,8 @@ case ${1-} in
   ;;
 esac
 tools/deps.sh
-jobs=$(nproc)
+# One test more than there are cores: a QEMU boot waits on QEMU and gdb part of its time.
+jobs=$(($(nproc) + 1))
 
 # clang-tidy's passes are kept by their inputs' hash in the user's cache folder, so that another
 # clone or a fresh build folder of the same files does not check them again
