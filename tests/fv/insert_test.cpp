@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -344,15 +345,15 @@ const OvmfBuild OVMF_BUILDS[] = {
     {"Ia32SecureBoot", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false},
     {"Ia32", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false},
     {"X64Of4MiB", "/usr/share/OVMF/OVMF_CODE_4M.fd", X64_4M},
-    {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", X64_4M},
     {"X64Of4MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd", X64_4M},
+    {"X64Of4MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE_4M.ms.fd", X64_4M},
     {"X64Of4MiBSnakeoilKeys", "/usr/share/OVMF/OVMF_CODE_4M.snakeoil.fd", X64_4M},
     {"Ia32SecureBootEarly", "/usr/share/OVMF/OVMF32_CODE_4M.secboot.fd", false, true},
     {"Ia32Early", "/usr/share/OVMF/OVMF32_CODE_4M.fd", false, true},
     {"X64Of4MiBEarly", "/usr/share/OVMF/OVMF_CODE_4M.fd", X64_4M, true},
     {"X64Of2MiB", "/usr/share/OVMF/OVMF_CODE.fd", true},
-    {"X64Of2MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE.ms.fd", true},
     {"X64Of2MiBSecureBoot", "/usr/share/OVMF/OVMF_CODE.secboot.fd", true},
+    {"X64Of2MiBMicrosoftKeys", "/usr/share/OVMF/OVMF_CODE.ms.fd", true},
 };
 // clang-format on
 
@@ -388,6 +389,16 @@ TEST_P(OvmfRoundTrip, RemoveUndoesInsert) {
   std::string Error;
   if (!ReadFileBytes(Case.Path, &Original, &Error)) {
     GTEST_SKIP() << Case.Path << " is not on this machine";
+  }
+  // Debian links some key variants to the same code image: its bytes are one row's.
+  for (const OvmfBuild &Other : OVMF_BUILDS) {
+    std::error_code Code;
+    if (std::string(Other.Name) == Case.Name) {
+      break;
+    }
+    if (Other.Early == Case.Early && std::filesystem::equivalent(Other.Path, Case.Path, Code)) {
+      GTEST_SKIP() << Case.Path << " and " << Other.Path << " are one file, row " << Other.Name;
+    }
   }
   ASSERT_EQ(Run({"ffs", OEMCOM_TE_PATH, "@oemcom.ffs"}), 0) << Err.str();
   std::vector<std::string> Insert = {"insert", Case.Path, "@oemcom.ffs", "@in.fd"};
