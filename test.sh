@@ -21,17 +21,24 @@ case ${1-} in
   ;;
 esac
 tools/deps.sh
+SECONDS=0
+lap() { # part name; prints the time the part took
+  printf '== test.sh: %s took %d min %02d s\n' "$1" $((SECONDS / 60)) $((SECONDS % 60))
+  SECONDS=0
+}
 # One test more than there are cores: a QEMU boot waits on QEMU and gdb part of its time.
 jobs=$(($(nproc) + 1))
 
 # clang-tidy's passes are kept by their inputs' hash in the user's cache folder, so that another
 # clone or a fresh build folder of the same files does not check them again
-# (cmake/tidy_cached.sh). The fuzz targets are asked for by name: an older build-asan/ may have
-# left them out.
+# (cmake/tidy_cached.sh). OEMCOM_FUZZ is given: an older build-asan/ may have it switched off.
 tidy_cache=${XDG_CACHE_HOME:-$HOME/.cache}/oemcom/clang-tidy
 cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DOEMCOM_SANITIZE=ON \
   -DOEMCOM_FUZZ=ON -DOEMCOM_TIDY_CACHE="$tidy_cache" >/dev/null
 cmake --build build-asan
+lap "build-asan/: configure and build"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+lap "build-asan/: the suite"
 
 tools/out_of_tree.sh
+lap "tools/out_of_tree.sh"
