@@ -31,7 +31,8 @@ before=$(listing)
 cmake -S "$source" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DOEMCOM_FUZZ=OFF >/dev/null
 cmake --build "$build" --target image boot_loader te-run te-tool fv-tool image-coverage \
   man_pages package_docs
-ctest --test-dir "$build" --output-on-failure -j 2 -R '^qemu_(boot_script|flash_secboot_probe_0x00)$'
+ctest --test-dir "$build" --output-on-failure -j 2 \
+  -R '^qemu_(boot_script|flash_secboot_probe_0x00)$'
 cmake --install "$build" --prefix "$prefix" >/dev/null
 rm -rf "$build"
 "$prefix/bin/te-run" --probe 0x00 "$prefix/share/oemcom/oemcom.te" | tail -n 1

@@ -390,7 +390,7 @@ TEST_P(OvmfRoundTrip, RemoveUndoesInsert) {
   if (!ReadFileBytes(Case.Path, &Original, &Error)) {
     GTEST_SKIP() << Case.Path << " is not on this machine";
   }
-  // Debian links some key variants to the same code image: its bytes are one row's.
+  // Debian links some key variants to another row's code image: those bytes are tested once.
   for (const OvmfBuild &Other : OVMF_BUILDS) {
     std::error_code Code;
     if (std::string(Other.Name) == Case.Name) {
